@@ -7,11 +7,16 @@ namespace {
 constexpr char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 int sextet(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
     return -1;
 }
 }  // namespace
@@ -64,8 +69,10 @@ std::optional<std::string> base64Decode(std::string_view text) {
             v |= static_cast<std::uint32_t>(s) << (18 - 6 * k);
         }
         out.push_back(static_cast<char>(v >> 16));
-        if (pad < 2) out.push_back(static_cast<char>((v >> 8) & 0xFF));
-        if (pad < 1) out.push_back(static_cast<char>(v & 0xFF));
+        if (pad < 2)
+            out.push_back(static_cast<char>((v >> 8) & 0xFF));
+        if (pad < 1)
+            out.push_back(static_cast<char>(v & 0xFF));
     }
     return out;
 }

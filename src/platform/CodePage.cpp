@@ -11,7 +11,7 @@ namespace linkhaul::platform {
 namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
-constexpr int TWO_BYTE_TRAILS = 191;  // trail bytes 0x40..0xFE
+constexpr int TWO_BYTE_TRAILS = 191;        // trail bytes 0x40..0xFE
 constexpr int FOUR_BYTE_BMP_CODES = 39420;  // 0x81308130..0x8431A439
 
 struct Encoded {
@@ -47,8 +47,8 @@ struct Tables {
             if (cd == reinterpret_cast<iconv_t>(-1)) {
                 continue;
             }
-            std::array<char, 4> in{static_cast<char>(cp & 0xFF), static_cast<char>((cp >> 8) & 0xFF),
-                                   0, 0};
+            std::array<char, 4> in{static_cast<char>(cp & 0xFF),
+                                   static_cast<char>((cp >> 8) & 0xFF), 0, 0};
             char* inPtr = in.data();
             std::size_t inLeft = in.size();
             char* outPtr = e.bytes.data();
@@ -128,13 +128,17 @@ char32_t decodeUtf8(std::string_view text, std::size_t& i) {
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         need = 2;
         cp = lead & 0x0F;
-        if (lead == 0xE0) lo = 0xA0;
-        if (lead == 0xED) hi = 0x9F;  // no UTF-8 encoded surrogates
+        if (lead == 0xE0)
+            lo = 0xA0;
+        if (lead == 0xED)
+            hi = 0x9F;  // no UTF-8 encoded surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         need = 3;
         cp = lead & 0x07;
-        if (lead == 0xF0) lo = 0x90;
-        if (lead == 0xF4) hi = 0x8F;
+        if (lead == 0xF0)
+            lo = 0x90;
+        if (lead == 0xF4)
+            hi = 0x8F;
     } else {
         ++i;
         return REPLACEMENT;
