@@ -21,7 +21,7 @@ public:
     }
     // For callers that log their own message instead of the parser's.
     [[nodiscard]] bool parse(std::string_view text, bool keepKeyOrder = false) {
-        return tree_.parseBytes(text, keepKeyOrder);
+        return tree_.parse(text, keepKeyOrder);
     }
     void clear() { tree_.clear(); }
 

@@ -55,8 +55,12 @@ public:
     // Parses text, replacing any previous content. On failure the receiver
     // gets the message followed by "(line:column)". Text after the first
     // complete value is not examined.
+    // The text ends at its first zero byte, as a C text would; parseBytes
+    // takes every byte it is given.
     [[nodiscard]] bool parse(std::string_view text, std::string& errorReceiver,
                              bool keepKeyOrder = false);
+    // For callers that do not want the composed error text.
+    [[nodiscard]] bool parse(std::string_view text, bool keepKeyOrder = false);
     [[nodiscard]] bool parseBytes(std::string_view bytes, bool keepKeyOrder = false);
     [[nodiscard]] bool parseBytes(std::string_view bytes, bool keepKeyOrder,
                                   std::string& errorReceiver);
