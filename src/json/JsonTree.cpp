@@ -413,11 +413,13 @@ private:
         Span& span = tree_.objects_[static_cast<std::size_t>(frame.tableIndex - 1)];
         const auto first = pendingMembers_.begin() + frame.pendingOffset;
         const auto last = pendingMembers_.end();
-        std::vector<MemberSlot>& members = tree_.members_;
+        json_table::BlockTable<MemberSlot>& members = tree_.members_;
         span.first = static_cast<std::int32_t>(members.size());
         if (tree_.keepKeyOrder_) {
             // Unbound keys stay (value index 0): they are listed, never found.
-            members.insert(members.end(), first, last);
+            for (auto it = first; it != last; ++it) {
+                members.push_back(*it);
+            }
         } else {
             // Stable counting sort by bucket; keys that never got a value are
             // filed nowhere.
@@ -433,7 +435,7 @@ private:
                 offsets[b] += offsets[b - 1];
             }
             const std::size_t base = members.size();
-            members.resize(base + static_cast<std::size_t>(bound));
+            members.extend(static_cast<std::size_t>(bound));
             for (auto it = first; it != last; ++it) {
                 if (it->valueIndex != 0) {
                     const auto b = static_cast<std::size_t>(JsonMemberMap::bucketOf(it->hash) - 1);
@@ -771,10 +773,10 @@ bool JsonTree::parseBytes(std::string_view bytes, bool keepKeyOrder) {
 void JsonTree::clear() {
     source_ = std::string();
     sourceLength_ = 0;
-    values_ = {};
+    values_.clear();
     objects_ = {};
     arrays_ = {};
-    members_ = {};
+    members_.clear();
     elements_ = {};
     line_ = 1;
     lineStart_ = 0;
@@ -809,21 +811,28 @@ std::int32_t JsonTree::lookupMember(std::int32_t objectIndex, std::string_view k
     const Span& span = objects_[static_cast<std::size_t>(objectIndex - 1)];
     key = untilZero(key);
     const std::int32_t hash = JsonMemberMap::hashKey(key);
-    const MemberSlot* first = members_.data() + span.first;
-    const MemberSlot* last = first + span.count;
+    std::size_t first = static_cast<std::size_t>(span.first);
+    const std::size_t last = first + static_cast<std::size_t>(span.count);
     if (!keepKeyOrder_ && span.count > LINEAR_LOOKUP_LIMIT) {
-        // Runs are sorted by bucket: jump to this key's bucket.
+        // Runs are sorted by bucket: binary search for this key's bucket.
         const std::int32_t bucket = JsonMemberMap::bucketOf(hash);
-        first = std::partition_point(first, last, [bucket](const MemberSlot& slot) {
-            return JsonMemberMap::bucketOf(slot.hash) < bucket;
-        });
+        std::size_t high = last;
+        while (first < high) {
+            const std::size_t middle = first + (high - first) / 2;
+            if (JsonMemberMap::bucketOf(members_[middle].hash) < bucket) {
+                first = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
     }
     // Equal hashes share a bucket, so the first match is the first occurrence.
-    for (const MemberSlot* slot = first; slot != last; ++slot) {
-        if (slot->hash == hash && slot->valueIndex != 0 &&
-            std::string_view(source_.data() + slot->keyStart,
-                             static_cast<std::size_t>(slot->keyLength)) == key) {
-            return slot->valueIndex;
+    for (std::size_t i = first; i != last; ++i) {
+        const MemberSlot& slot = members_[i];
+        if (slot.hash == hash && slot.valueIndex != 0 &&
+            std::string_view(source_.data() + slot.keyStart,
+                             static_cast<std::size_t>(slot.keyLength)) == key) {
+            return slot.valueIndex;
         }
     }
     return 0;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "json/JsonTreeTable.h"
+
 namespace linkhaul {
 
 // Kind numbers of stored values; callers compare kindAt() against these.
@@ -163,12 +165,12 @@ private:
     // position p; source_[sourceLength_ + 1] is the string's own zero.
     std::string source_;
     std::int32_t sourceLength_ = 0;
-    std::vector<JsonValue> values_;
+    json_table::BlockTable<JsonValue> values_;
     std::vector<Span> objects_;  // member range per object, in begin order
     std::vector<Span> arrays_;   // element range per array, in begin order
     // All objects' members, each object's run bucket-sorted (or in arrival
     // order with keepKeyOrder), and all arrays' elements, run after run.
-    std::vector<MemberSlot> members_;
+    json_table::BlockTable<MemberSlot> members_;
     std::vector<std::int32_t> elements_;
     bool keepKeyOrder_ = false;
     std::int32_t line_ = 1;
