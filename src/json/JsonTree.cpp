@@ -386,7 +386,7 @@ private:
     }
 
     void beginMember(std::int32_t start, std::int32_t end) {
-        const std::string_view key = untilZero(std::string_view(
+        const std::string_view key = tree_.untilZeroInSource(std::string_view(
             reinterpret_cast<const char*>(s_) + start, static_cast<std::size_t>(end - start + 1)));
         pendingMembers_.push_back(MemberSlot{JsonMemberMap::hashKey(key), start,
                                              static_cast<std::int32_t>(key.size()), 0});
@@ -767,12 +767,14 @@ bool JsonTree::parseBytes(std::string_view bytes, bool keepKeyOrder) {
     source_.push_back('\0');
     source_.append(bytes);
     sourceLength_ = static_cast<std::int32_t>(bytes.size());
+    sourceHasZero_ = !bytes.empty() && std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
     return Parser(*this).run();
 }
 
 void JsonTree::clear() {
     source_ = std::string();
     sourceLength_ = 0;
+    sourceHasZero_ = false;
     values_.clear();
     objects_ = {};
     arrays_ = {};
@@ -805,6 +807,10 @@ std::string_view JsonTree::rawText(const JsonValue& value) const {
     }
     return std::string_view(source_.data() + value.start,
                             static_cast<std::size_t>(value.end - value.start + 1));
+}
+
+std::string_view JsonTree::untilZeroInSource(std::string_view text) const {
+    return sourceHasZero_ ? untilZero(text) : text;
 }
 
 std::int32_t JsonTree::lookupMember(std::int32_t objectIndex, std::string_view key) const {
@@ -963,7 +969,7 @@ std::string_view JsonTree::textViewAt(std::string_view path, std::int32_t start)
         case JsonKind::Object:
             return "[Object]";
         default:
-            return untilZero(rawText(value));
+            return untilZeroInSource(rawText(value));
     }
 }
 
@@ -981,7 +987,7 @@ double JsonTree::numberAt(std::string_view path, std::int32_t start) const {
         case JsonKind::String:
         case JsonKind::Integer:
         case JsonKind::Decimal:
-            return textToNumber(untilZero(rawText(value)));
+            return textToNumber(untilZeroInSource(rawText(value)));
         default:
             return 0;
     }
@@ -1004,7 +1010,7 @@ std::int64_t JsonTree::integerAt(std::string_view path, std::int32_t start) cons
         }
         case JsonKind::String:
         case JsonKind::Decimal:
-            return json_text::truncateToInt64(textToNumber(untilZero(rawText(value))));
+            return json_text::truncateToInt64(textToNumber(untilZeroInSource(rawText(value))));
         default:
             return 0;
     }

@@ -160,11 +160,14 @@ private:
     [[nodiscard]] std::int32_t lookupMember(std::int32_t objectIndex, std::string_view key) const;
     [[nodiscard]] std::int32_t elementIndex(std::int32_t arrayIndex, std::int32_t n) const;
     void setError(std::string_view message, std::int32_t position);
+    // Texts end at a zero byte; most documents hold none, so skip the search.
+    [[nodiscard]] std::string_view untilZeroInSource(std::string_view text) const;
 
     // source_[0] is a pad byte so that source_[p] is the byte at 1-based
     // position p; source_[sourceLength_ + 1] is the string's own zero.
     std::string source_;
     std::int32_t sourceLength_ = 0;
+    bool sourceHasZero_ = false;
     json_table::BlockTable<JsonValue> values_;
     std::vector<Span> objects_;  // member range per object, in begin order
     std::vector<Span> arrays_;   // element range per array, in begin order
