@@ -26,7 +26,8 @@ public:
             clear();
             extend(other.size_);
             for (std::size_t b = 0; b < blocks_.size(); ++b) {
-                std::copy_n(other.blocks_[b].get(), BLOCK_SIZE, blocks_[b].get());
+                const std::size_t used = std::min(BLOCK_SIZE, size_ - b * BLOCK_SIZE);
+                std::copy_n(other.blocks_[b].get(), used, blocks_[b].get());
             }
         }
         return *this;

@@ -315,6 +315,25 @@ TEST(JsonTreeParseTest, LargeObjectsFindEveryKeyAndTheFirstOfRepeats) {
     }
 }
 
+TEST(JsonTreeParseTest, CopiesAndMovesAreIndependentTrees) {
+    std::string text = "{\"list\":[";
+    for (int i = 0; i < 20000; ++i) {
+        text += std::string(i == 0 ? "" : ",") + "{\"fs_id\":" + std::to_string(i) +
+                ",\"name\":\"n" + std::to_string(i) + "\"}";
+    }
+    text += "]}";
+    JsonTree original;
+    ASSERT_TRUE(original.parse(text));
+    JsonTree copy = original;
+    ASSERT_TRUE(original.parse("[1]"));
+    EXPECT_EQ(copy.countAt("list"), 20000);
+    EXPECT_EQ(copy.integerAt("list[20000].fs_id"), 19999);
+    EXPECT_EQ(copy.textAt("list[12345].name"), "n12344");
+    JsonTree moved = std::move(copy);
+    EXPECT_EQ(moved.textAt("list[1].name"), "n0");
+    EXPECT_EQ(original.countAt(""), 1);
+}
+
 TEST(JsonTreeParseTest, UnitToAnsiConvertsOneCodeUnit) {
     EXPECT_EQ(JsonTree::unitToAnsi(0x2D, 0x4E), "\xD6\xD0");
     EXPECT_EQ(JsonTree::unitToAnsi(0x41, 0x00), "A");
