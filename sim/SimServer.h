@@ -1,0 +1,49 @@
+#pragma once
+
+#include <httplib.h>
+#include <openssl/ssl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace linkhaul::sim {
+
+// What a handler may learn about, and do to, the connection it is answering on.
+struct Connection {
+    std::uint64_t number = 0;
+    std::string scheme;    // "http" or "https"
+    std::string captured;  // the raw bytes of the current request, as read from the socket
+    bool resetRequested = false;
+};
+
+// The header lines of a raw request head as (name, value) in arrival order; the value is
+// what follows the colon without leading blanks. (cpp-httplib's own header map percent-decodes
+// values, which would change cookie values such as "abc%3D".)
+[[nodiscard]] std::vector<std::pair<std::string, std::string>> rawHeaders(const std::string& head);
+
+// The connection the calling handler runs on; handlers run on their connection's thread.
+[[nodiscard]] Connection* currentConnection();
+
+// Asks for the connection to be reset (RST, no answer) once the handler returns.
+void resetCurrentConnection();
+
+// cpp-httplib's server with our own per-connection loop, so that we see the raw request
+// bytes (header lines in arrival order), number the connections and can reset one.
+// With a TLS context it speaks HTTPS.
+class SimServer : public httplib::Server {
+public:
+    SimServer(std::string scheme, SSL_CTX* tls, std::atomic<std::uint64_t>& connectionCounter);
+
+private:
+    bool process_and_close_socket(socket_t sock) override;
+    [[nodiscard]] bool waitForRequest(int fd, SSL* ssl, const std::string& buffered) const;
+
+    std::string scheme_;
+    SSL_CTX* tls_;
+    std::atomic<std::uint64_t>& connectionCounter_;
+};
+
+}  // namespace linkhaul::sim
