@@ -12,7 +12,7 @@ namespace {
 
 // Deeper input is refused rather than risking the stack; real replies nest a
 // handful of levels.
-constexpr int MAX_DEPTH = 512;
+constexpr int MAX_DEPTH = 1000;
 
 // The reader's messages, converted once from the UTF-8 source to ANSI.
 struct Messages {
@@ -23,7 +23,7 @@ struct Messages {
     std::string badFormat = platform::utf8ToAnsi("解析出错，JSON格式不正确");
     std::string unknownOpen = platform::utf8ToAnsi("未知的符号“");
     std::string unknownClose = platform::utf8ToAnsi("”");
-    std::string tooDeep = platform::utf8ToAnsi("解析出错，JSON嵌套层数过多");
+    std::string tooDeep = platform::utf8ToAnsi("解析出错，JSON嵌套层数超出限制");
 };
 
 const Messages& messages() {

@@ -97,8 +97,9 @@ TEST_F(JsonValueTokenReader, RejectedTextsAndMessages) {
         {"{\"a\":xyz}", "未知的符号“xyz”"},
         {"{\"a\":]}", "未知的符号“]”"},
         {"{\"a\":}", "未知的符号“}”"},
-        {std::string(5000, '['), "解析出错，JSON嵌套层数过多"},
-        {std::string(5000, '[') + std::string(5000, ']'), "解析出错，JSON嵌套层数过多"},
+        {std::string(5000, '['), "解析出错，JSON嵌套层数超出限制"},
+        {std::string(5000, '[') + std::string(5000, ']'), "解析出错，JSON嵌套层数超出限制"},
+        {std::string(1001, '[') + "7" + std::string(1001, ']'), "解析出错，JSON嵌套层数超出限制"},
     };
     for (const auto& c : cases) {
         JsonParseResult result;
@@ -113,7 +114,7 @@ TEST_F(JsonValueTokenReader, RejectedTextsAndMessages) {
 }
 
 TEST_F(JsonValueTokenReader, DeepButBoundedNestingIsRead) {
-    const int depth = 200;
+    const int depth = 1000;
     const JsonParseResult r = parse(std::string(depth, '[') + "7" + std::string(depth, ']'));
     ASSERT_TRUE(r.ok) << r.error;
     JsonBuilder v = r.value;
