@@ -67,22 +67,23 @@ PathWalk walkPath(std::string_view path, OnStep&& onStep) {
                     return PathWalk::INVALID;
                 }
                 break;
-            case NAME:
-                if (c == '.' || c == '[') {
-                    if (!onStep(false, path.substr(partStart, i - partStart))) {
-                        return PathWalk::STOPPED;
-                    }
-                    if (c == '.') {
-                        ++i;
-                    }
-                    state = SEGMENT;
-                } else if (atLast) {
+            case NAME: {
+                // A name runs to the next '.' or '['; scan for it in one go.
+                std::size_t stop = i;
+                while (stop < size && path[stop] != '.' && path[stop] != '[') {
+                    ++stop;
+                }
+                if (stop == size) {
                     return onStep(false, path.substr(partStart)) ? PathWalk::COMPLETE
                                                                  : PathWalk::STOPPED;
-                } else {
-                    ++i;
                 }
+                if (!onStep(false, path.substr(partStart, stop - partStart))) {
+                    return PathWalk::STOPPED;
+                }
+                i = path[stop] == '.' ? stop + 1 : stop;
+                state = SEGMENT;
                 break;
+            }
             case INDEX:
                 if (c == ']') {
                     if (!onStep(true, path.substr(partStart, i - partStart))) {
