@@ -65,6 +65,11 @@ std::size_t bodyCallback(char* data, std::size_t size, std::size_t count, void* 
     return static_cast<Request*>(self)->onBody(data, size * count);
 }
 
+int prereqCallback(void* self, char*, char*, int, int) {
+    static_cast<Request*>(self)->onConnected();
+    return CURL_PREREQFUNC_OK;
+}
+
 int progressCallback(void* self, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
     static_cast<Request*>(self)->onProgress(up, down);
     return 0;
@@ -247,6 +252,8 @@ void Request::configure(std::string_view body, void* headerList, void* connectTo
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyCallback);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, prereqCallback);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progressCallback);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
@@ -264,6 +271,7 @@ bool Request::send(std::string_view body) {
     readOffset_ = 0;
     lastUp_ = lastDown_ = 0;
     progressed_ = false;
+    connected_ = false;
 
     if (!connection_.valid()) {
         error_ = SendError::Failed;
@@ -288,8 +296,9 @@ bool Request::send(std::string_view body) {
     CURL* easy = static_cast<CURL*>(connection_.easy());
     CURLM* multi = static_cast<CURLM*>(connection_.multi());
     const Timeouts timeouts = session.timeouts();
-    // The idle clock starts once the connect time-out has had its chance.
-    auto lastActivity = Clock::now() + std::chrono::milliseconds(std::max(0, timeouts.connectMs));
+    // Until the connection stands only curl's connect time-out applies; the
+    // idle clock starts when the request is about to go out.
+    auto lastActivity = Clock::now();
 
     abort.attach(multi);
     curl_multi_add_handle(multi, easy);
@@ -316,6 +325,9 @@ bool Request::send(std::string_view body) {
             break;
         }
         const auto now = Clock::now();
+        if (!connected_) {
+            lastActivity = now;
+        }
         if (progressed_) {
             progressed_ = false;
             lastActivity = std::max(lastActivity, now);
@@ -394,6 +406,11 @@ std::size_t Request::onBody(const char* data, std::size_t size) {
     }
     body_.append(data, size);
     return size;
+}
+
+void Request::onConnected() {
+    connected_ = true;
+    progressed_ = true;
 }
 
 void Request::onProgress(std::int64_t up, std::int64_t down) {

@@ -71,6 +71,7 @@ public:
     std::size_t onHeader(const char* data, std::size_t size);
     std::size_t onBody(const char* data, std::size_t size);
     void onProgress(std::int64_t up, std::int64_t down);
+    void onConnected();
 
 private:
     void configure(std::string_view body, void* headerList, void* connectToList);
@@ -94,6 +95,7 @@ private:
     std::int64_t lastDown_ = 0;
     std::int64_t uploadSize_ = 0;
     bool progressed_ = false;
+    bool connected_ = false;
 };
 
 }  // namespace linkhaul::transport
