@@ -269,17 +269,18 @@ private:
             return fail(Message::TOO_DEEP, pos_);
         }
         std::int32_t tableIndex = 0;
-        std::int32_t pendingOffset = 0;
         if (kind == JsonKind::Object) {
             tree_.objects_.emplace_back();
             tableIndex = static_cast<std::int32_t>(tree_.objects_.size());
-            pendingOffset = static_cast<std::int32_t>(pendingMembers_.size());
         } else {
             tree_.arrays_.emplace_back();
             tableIndex = static_cast<std::int32_t>(tree_.arrays_.size());
-            pendingOffset = static_cast<std::int32_t>(pendingElements_.size());
         }
         addValue(JsonValue{kind, 0, -1, tableIndex});
+        // Taken after addValue: filing a nested array with its parent array
+        // pushes onto the same pending stack, and that slot is the parent's.
+        const auto pendingOffset = static_cast<std::int32_t>(
+            kind == JsonKind::Object ? pendingMembers_.size() : pendingElements_.size());
         frames_.push_back(Frame{kind, tableIndex, pendingOffset, Frame::EXPECT_KEY});
         ++pos_;
         return Step::OPENED;

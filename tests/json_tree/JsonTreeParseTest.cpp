@@ -31,6 +31,10 @@ TEST(JsonTreeParseTest, AcceptedTextsGiveTheseTrees) {
         {"1.5", "~1.5"},
         {" \t\r\n 1", "#1"},
         {"[true,false,null]", "[true,false,null]"},
+        // Containers nested in arrays keep their parent's elements.
+        {"[[1],2]", "[[#1],#2]"},
+        {"[1,[]]", "[#1,[]]"},
+        {"[[[]],[[1],[2,3]],{\"a\":[4,[5]]}]", "[[[]],[[#1],[#2,#3]],{a:[#4,[#5]]}]"},
         // Lenient commas.
         {"{\"a\":1,}", "{a:#1}"},
         {"{,\"a\":1,,}", "{a:#1}"},
