@@ -305,7 +305,8 @@ void ShareService::dispatch(const httplib::Request& request, httplib::Response& 
     bool web = role != HostRole::download;
     bool downloads = role != HostRole::web;
     const std::string& path = request.path;
-    const std::string& method = request.method;
+    // cpp-httplib answers HEAD through the GET handlers and leaves out the body.
+    const std::string method = request.method == "HEAD" ? "GET" : request.method;
 
     std::string surl;
     if (web && method == "GET" && path.rfind("/s/1", 0) == 0) {

@@ -1,0 +1,104 @@
+// Start-up, refusal of bad catalogues and options, and stopping.
+
+#include "CurlRun.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace linkhaul::testsupport {
+namespace {
+
+bool accepts(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return ok;
+}
+
+TEST(SimCommandLineTest, PrintsTheMappingForEveryHostAndStopsWithItsOwner) {
+    int http = 0;
+    {
+        SimProcess sim(SimProcess::cataloguePath("demo.json"));
+        http = sim.httpPort();
+        std::string expected;
+        for (const char* host :
+             {"pan.baidu.com", "yun.baidu.com", "d.pcs.baidu.com", "qdall01.baidupcs.com"}) {
+            if (!expected.empty())
+                expected += ",";
+            expected += std::string(host) + ":80:127.0.0.1:" + std::to_string(sim.httpPort()) +
+                        "," + host + ":443:127.0.0.1:" + std::to_string(sim.httpsPort());
+        }
+        EXPECT_EQ(sim.connectTo(), expected);
+        EXPECT_NE(sim.httpPort(), sim.httpsPort());
+        EXPECT_TRUE(accepts(http));
+        // The demo share fixes its captcha answer.
+        std::string token =
+            curl(sim, "http://pan.baidu.com/api/getcaptcha?prod=pan").json()["vcode_str"];
+        EXPECT_EQ(SimProcess::captchaAnswer(token), "LH26");
+    }
+    EXPECT_FALSE(accepts(http));
+}
+
+TEST(SimCommandLineTest, RefusesBadCatalogueWithAMessage) {
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"not json", "not valid JSON"},
+        {"{}", "\"shares\" must be an array"},
+        {R"({"shares":[{"id":"a b"}]})", "\"id\""},
+        {R"({"shares":[{"id":"a"},{"id":"a"}]})", "two shares with the id"},
+        {R"({"shares":[{"id":"a","files":[{"name":"x","fs_id":1},{"name":"y","fs_id":1}]}]})",
+         "duplicate fs_id"},
+        {R"({"shares":[{"id":"a","files":[{"name":"x/y"}]}]})", "no \"/\""},
+        {R"({"shares":[{"id":"a","files":[{"name":"x","size":-1}]}]})", "negative"},
+        {R"({"shares":[{"id":"a","captcha":"sometimes"}]})", "\"captcha\""},
+        {R"({"shares":[{"id":"a","generate":{"count":3,"name":"no marker"}}]})", "{n}"},
+        {R"({"shares":[],"faults":[{"endpoint":"nowhere","kind":"reset"}]})", "endpoint"},
+        {R"({"shares":[],"faults":[{"endpoint":"list","kind":"explode"}]})", "\"kind\""},
+        {R"({"shares":[],"captcha_answer":"ab"})", "captcha_answer"},
+    };
+    std::string file = "/tmp/linkhaul-sim-bad-" + std::to_string(getpid()) + ".json";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream(file) << c.text;
+        CommandResult run = runCommand({LINKHAUL_SIM_PATH, "--catalogue", file});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    std::remove(file.c_str());
+    EXPECT_EQ(runCommand({LINKHAUL_SIM_PATH, "--catalogue", "/nonexistent.json"}).exitCode, 1);
+}
+
+TEST(SimCommandLineTest, RefusesBadOptions) {
+    std::string catalogue = SimProcess::cataloguePath("demo.json");
+    const std::vector<std::vector<std::string>> cases = {
+        {LINKHAUL_SIM_PATH},
+        {LINKHAUL_SIM_PATH, "--catalogue"},
+        {LINKHAUL_SIM_PATH, "--catalogue", catalogue, "--http-port", "70000"},
+        {LINKHAUL_SIM_PATH, "--catalogue", catalogue, "--https-port", "x"},
+        {LINKHAUL_SIM_PATH, "--catalogue", catalogue, "--colour", "blue"},
+    };
+    for (const auto& args : cases) {
+        CommandResult run = runCommand(args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find("usage: linkhaul-sim"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace linkhaul::testsupport
