@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,7 +17,8 @@ namespace linkhaul::test {
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::pair<std::string, std::string>>& env,
-                         const std::string& input, std::chrono::milliseconds timeout) {
+                         const std::string& input, std::chrono::milliseconds timeout,
+                         std::optional<std::chrono::milliseconds> interruptAfter) {
     ProcessResult result;
     int inPipe[2], outPipe[2], errPipe[2];
     if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0 ||
@@ -72,11 +74,23 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         close(inFd);
         inFd = -1;
     }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto started = std::chrono::steady_clock::now();
+    const auto deadline = started + timeout;
+    bool interruptPending = interruptAfter.has_value();
+    const auto interruptAt = started + interruptAfter.value_or(std::chrono::milliseconds(0));
     bool outOpen = true, errOpen = true;
     while (outOpen || errOpen) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto now = std::chrono::steady_clock::now();
+        if (interruptPending && now >= interruptAt) {
+            kill(pid, SIGINT);
+            interruptPending = false;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        if (interruptPending) {
+            left = std::min(
+                left, std::chrono::duration_cast<std::chrono::milliseconds>(interruptAt - now) +
+                          std::chrono::milliseconds(1));
+        }
         if (left.count() <= 0) {
             result.timedOut = true;
             kill(pid, SIGKILL);
