@@ -25,6 +25,9 @@ public:
 
     void install(httplib::Server& server);
 
+    // Cuts injected delays short, so that stopping does not wait for them.
+    void stop() { stopping_ = true; }
+
     // The answer of a captcha token: the catalogue's fixed answer, or the token's last four
     // characters (tokens end in their answer).
     [[nodiscard]] static std::string answerOfToken(const std::string& token);
@@ -54,6 +57,7 @@ private:
     std::string fixedAnswer_;
     std::atomic<std::uint64_t> requestIds_;
     std::atomic<std::uint64_t> tokenCounter_{0};
+    std::atomic<bool> stopping_{false};
     std::uint64_t tokenSeed_;
 
     std::mutex mutex_;  // guards everything below

@@ -91,8 +91,10 @@ int bindServer(linkhaul::sim::SimServer& server, int port) {
 
 int main(int argc, char** argv) {
     // Stop with the test (or script) that started us, even if it never sends a signal.
+    // (If the parent died before prctl took effect, we have been reparented already.)
+    pid_t parent = getppid();
     prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() == 1)
+    if (getppid() != parent)
         return 1;
 
     auto options = parseOptions(argc, argv);
@@ -146,6 +148,7 @@ int main(int argc, char** argv) {
 
         int signalNumber = 0;
         sigwait(&stopSignals, &signalNumber);
+        service.stop();
         http.stop();
         https.stop();
         httpThread.join();

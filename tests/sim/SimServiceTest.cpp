@@ -35,7 +35,9 @@ protected:
 
     // The share page's data block, parsed.
     static json shareData(const std::string& id, const std::vector<std::string>& extra = {}) {
-        CurlReply page = get("https://pan.baidu.com/s/1" + id, extra);
+        std::vector<std::string> args = {"-L"};  // through a short link's redirect
+        args.insert(args.end(), extra.begin(), extra.end());
+        CurlReply page = get("https://pan.baidu.com/s/1" + id, args);
         return json::parse(dataBlock(page.body), nullptr, false);
     }
 
@@ -399,6 +401,38 @@ TEST_F(SimServiceTest, DlinksServeTheFilesBytesWithRanges) {
                       SimProcess::contentByte(9007199254740993LL, r.first + i));
     }
     EXPECT_EQ(get(big, {"-I"}).header("Content-Length"), std::to_string(size));
+
+    // Ranges reaching past the end are cut at the end; ranges starting past it are refused.
+    struct Edge {
+        const char* range;
+        int status;
+        const char* contentRange;
+        size_t offset;
+        size_t length;
+    };
+    const Edge edges[] = {
+        {"900-3000", 206, "bytes 900-999/1000", 900, 100},
+        {"-10", 206, "bytes 990-999/1000", 990, 10},
+        {"-5000", 206, "bytes 0-999/1000", 0, 1000},
+        {"990-", 206, "bytes 990-999/1000", 990, 10},
+        {"1000-", 416, "bytes */1000", 0, 0},
+        {"2000-3000", 416, "bytes */1000", 0, 0},
+        {"0-1,5-6", 200, "", 0, 1000},  // several ranges: the whole file is a valid answer
+    };
+    for (const auto& e : edges) {
+        SCOPED_TRACE(e.range);
+        CurlReply part = get(small, {"-r", e.range});
+        EXPECT_EQ(part.status, e.status);
+        EXPECT_EQ(part.header("Content-Range"), e.contentRange);
+        EXPECT_EQ(part.body, whole.body.substr(e.offset, e.length));
+    }
+
+    json zero = shareDownload("short", "601", "{}").json();
+    CurlReply empty = get(zero["list"][0]["dlink"].get<std::string>());
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.status, 200);
+    EXPECT_EQ(empty.header("Content-Length"), "0");
+    EXPECT_EQ(empty.body, "");
 
     std::string forged = small;
     forged.replace(forged.find("sign=") + 5, 4, "ffff");
