@@ -31,7 +31,9 @@ bench: deps
 		echo "== $$(basename $$b)"; $$b || exit 1; \
 	done
 
-demo: build
+demo: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR) -j$(JOBS) --target linkhaul-cli linkhaul-sim -- --no-print-directory
 	@sh scripts/demo.sh $(BUILD_DIR)
 
 format:
