@@ -50,10 +50,8 @@ UrlParts splitUrl(std::string_view url) {
     std::size_t slash = url.find('/', hostStart);
     if (slash == std::string_view::npos) {
         slash = url.size();
-        parts.path = "/";
-    } else {
-        parts.path = std::string(url.substr(slash));
     }
+    parts.path = slash < url.size() ? std::string(url.substr(slash)) : std::string(1, '/');
     // The port separator is looked for inside the host part only, so a short
     // host never meets the scheme's own colon.
     const std::size_t colon = url.find(':', hostStart);
