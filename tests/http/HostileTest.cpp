@@ -189,11 +189,14 @@ TEST_F(HttpHostile, AbortStopsARetryLoop) {
         server.add(resetAtOnce);
     }
     std::thread aborter([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (server.acceptedConnections() < 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         client.abortTransfers();
     });
     const auto start = Clock::now();
     EXPECT_FALSE(client.sendText({}, false, 1000000));
+    EXPECT_LT(server.acceptedConnections(), 2000);
     EXPECT_LT(elapsedMs(start), 3000);
     aborter.join();
 }
