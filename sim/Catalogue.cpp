@@ -132,8 +132,8 @@ private:
         if (!spec.is_object())
             fail(where, "must be an object");
         std::int64_t count = intField(spec, "count", 0, where);
-        if (count < 0 || count > 1'000'000)
-            fail(where, "\"count\" must be between 0 and 1000000");
+        if (count < 0 || count > 200'000)
+            fail(where, "\"count\" must be between 0 and 200000");
         std::string pattern = textField(spec, "name", where).value_or("file {n}.bin");
         int pad = static_cast<int>(intField(spec, "pad", 5, where));
         std::int64_t size = intField(spec, "size", 1024, where);

@@ -660,11 +660,14 @@ void ShareService::list(Call& call, httplib::Response& response) {
         num = std::min<std::int64_t>(num, 1000);
         const auto& children = share->entries[folder->second].children;
         json list = json::array();
-        std::uint64_t first =
-            static_cast<std::uint64_t>(page - 1) * static_cast<std::uint64_t>(num);
-        for (std::uint64_t k = first;
-             k < children.size() && k < first + static_cast<std::uint64_t>(num); ++k)
-            list.push_back(entryJson(share->entries[children[k]]));
+        // Pages past the end are empty; tested by division so that no product overflows.
+        std::uint64_t perPage = static_cast<std::uint64_t>(num);
+        std::uint64_t before = static_cast<std::uint64_t>(page - 1);
+        if (before <= children.size() / perPage) {
+            std::uint64_t first = before * perPage;
+            for (std::uint64_t k = first; k < children.size() && k < first + perPage; ++k)
+                list.push_back(entryJson(share->entries[children[k]]));
+        }
         answer["errno"] = 0;
         answer["list"] = list;
         answer["server_time"] = static_cast<std::int64_t>(std::time(nullptr));

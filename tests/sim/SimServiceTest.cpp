@@ -266,6 +266,10 @@ TEST_F(SimServiceTest, ListAnswersErrorsForUnknownShareOrFolder) {
         {listUrl(1001, 9999, 1, ""), -7, 0},
         {listUrl(1001, 2001, 0, ""), 2, 0},
         {"http://pan.baidu.com/share/list?uk=1001&shareid=2001&page=x", 2, 0},
+        // (page - 1) * num is 2^64 here: a wrapping product would give the first page again.
+        {"http://pan.baidu.com/share/list?uk=1001&shareid=2001&page=72057594037927937&num=256"
+         "&dir=%2Fpaging",
+         0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);

@@ -27,6 +27,9 @@ struct SimRequest {
 // Runs the built linkhaul-sim for the lifetime of the object: started with a catalogue and a
 // temporary request log, stopped (SIGTERM, then SIGKILL) by the destructor. The constructor
 // throws std::runtime_error when the sim does not come up within a few seconds.
+// The sim also stops when the thread that created this object ends (PR_SET_PDEATHSIG
+// follows the creating thread), so create it on a thread that outlives it, such as the
+// main thread in SetUpTestSuite.
 class SimProcess {
 public:
     // catalogue: a path; a bare file name is looked up in sim/catalogue/.
