@@ -546,6 +546,15 @@ TEST_F(SimServiceTest, RequestLogKeepsHeaderLinesInArrivalOrderPerConnection) {
     EXPECT_EQ(log[2].header("Host"), "pan.baidu.com");
 }
 
+TEST_F(SimServiceTest, RequestLogKeepsBodiesThatAreNotUtf8) {
+    const std::string gbk = "pwd=\xce\xc4\xbc\xfe&x=\xff";  // GBK bytes, not UTF-8
+    CurlReply reply = post("https://pan.baidu.com/share/verify?surl=coded", gbk);
+    EXPECT_EQ(reply.json()["errno"], -9);
+    auto log = sim_->requestLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].body, gbk);
+}
+
 TEST_F(SimServiceTest, UnknownPathsAndMethodsAreLoggedAndRefused) {
     EXPECT_EQ(get("http://pan.baidu.com/nothing/here").status, 404);
     EXPECT_EQ(get("http://pan.baidu.com/share/verify?surl=coded").status, 404);  // GET, not POST

@@ -56,6 +56,41 @@ std::string readFirstLine(int fd, std::chrono::milliseconds timeout) {
     return line.substr(0, line.find('\n'));
 }
 
+std::string base64Decode(const std::string& text) {
+    std::string out;
+    unsigned value = 0;
+    int bits = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= 'A' && c <= 'Z')
+            digit = c - 'A';
+        else if (c >= 'a' && c <= 'z')
+            digit = c - 'a' + 26;
+        else if (c >= '0' && c <= '9')
+            digit = c - '0' + 52;
+        else if (c == '+')
+            digit = 62;
+        else if (c == '/')
+            digit = 63;
+        else
+            break;  // "=" padding ends the data
+        value = (value << 6) | static_cast<unsigned>(digit);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((value >> bits) & 0xFF);
+        }
+    }
+    return out;
+}
+
+// A text member of a log record; the sim adds "<key>_base64" when the bytes are not UTF-8.
+std::string exactText(const nlohmann::json& record, const std::string& key) {
+    if (auto exact = record.find(key + "_base64"); exact != record.end() && exact->is_string())
+        return base64Decode(exact->get<std::string>());
+    return record.value(key, "");
+}
+
 int portFor(const std::string& connectTo, const std::string& hostPort) {
     auto at = connectTo.find(hostPort);
     if (at == std::string::npos)
@@ -181,8 +216,8 @@ std::vector<SimRequest> SimProcess::requestLog() const {
         request.connection = record.value("connection", 0ull);
         request.scheme = record.value("scheme", "");
         request.method = record.value("method", "");
-        request.target = record.value("target", "");
-        request.body = record.value("body", "");
+        request.target = exactText(record, "target");
+        request.body = exactText(record, "body");
         for (const auto& pair : record.value("headers", nlohmann::json::array()))
             request.headers.emplace_back(pair.at(0).get<std::string>(),
                                          pair.at(1).get<std::string>());

@@ -15,7 +15,7 @@ struct SimRequest {
     std::string target;                                        // path and query exactly as sent
     std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
     std::vector<std::string> headerLines;                      // raw lines, without CR LF
-    std::string body;
+    std::string body;  // exact bytes, also when they are not UTF-8
 
     // Value of the first header with this name (letters compared without case), "" if none.
     [[nodiscard]] std::string header(const std::string& name) const;
