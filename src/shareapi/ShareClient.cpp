@@ -92,7 +92,9 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to) {
 // Reads the entries of the array at listPath and appends them in reply order.
 void appendEntries(const JsonDocument& doc, std::string_view listPath, std::int32_t count,
                    ShareEntryList& entries) {
-    entries.reserve(entries.size() + static_cast<std::size_t>(count));
+    // No reserve here: listing calls this once per page, and an exact reserve
+    // each time would copy the whole list per page instead of growing it
+    // geometrically.
     for (std::int32_t i = 1; i <= count; ++i) {
         const std::int32_t node = doc.elementAt(listPath, 0, i);
         ShareEntry entry;
