@@ -767,6 +767,14 @@ bool HttpClient::setTimeouts(std::optional<std::int32_t> connectMs,
     return true;
 }
 
+std::optional<TimeoutValues> HttpClient::timeouts() const {
+    if (!session_) {
+        return std::nullopt;
+    }
+    const transport::Timeouts& t = session_->timeouts();
+    return TimeoutValues{t.connectMs, t.sendMs, t.receiveMs};
+}
+
 bool HttpClient::setProxy(std::string_view address, std::string_view user,
                           std::string_view password) {
     if (!session_) {

@@ -45,6 +45,12 @@ inline constexpr std::int32_t IGNORE_CERT_ERROR_FLAGS = 0x1F380;
 // server cannot exhaust memory.
 inline constexpr std::int64_t MAX_BODY_BYTES = 64LL * 1024 * 1024;
 
+struct TimeoutValues {
+    std::int32_t connectMs;
+    std::int32_t sendMs;
+    std::int32_t receiveMs;
+};
+
 class HttpClient {
 public:
     HttpClient();
@@ -146,6 +152,8 @@ public:
     bool setTimeouts(std::optional<std::int32_t> connectMs = std::nullopt,
                      std::optional<std::int32_t> sendMs = std::nullopt,
                      std::optional<std::int32_t> receiveMs = std::nullopt);
+    // nullopt without a session.
+    [[nodiscard]] std::optional<TimeoutValues> timeouts() const;
     // address "" goes direct; otherwise "host:port" of an HTTP proxy. The
     // credentials apply to the open request's connection at once, or, with no
     // request open, to the next send.

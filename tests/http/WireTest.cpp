@@ -547,3 +547,95 @@ TEST(HttpOptions, ServerCredentialsGoOutAsBasic) {
 
 }  // namespace
 }  // namespace linkhaul
+
+namespace linkhaul {
+namespace {
+
+TEST(HttpOptions, TimeoutDefaultsAndOptionNumbers) {
+    HttpClient client;
+    auto t = client.timeouts();
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->connectMs, 15000);
+    EXPECT_EQ(t->sendMs, 120000);
+    EXPECT_EQ(t->receiveMs, 300000);
+    EXPECT_TRUE(client.setTimeouts(5000));
+    t = client.timeouts();
+    EXPECT_EQ(t->connectMs, 5000);
+    EXPECT_EQ(t->sendMs, 120000);
+    EXPECT_EQ(t->receiveMs, 300000);
+    EXPECT_TRUE(client.setTimeouts(0, 0, 0));
+    EXPECT_EQ(client.timeouts()->receiveMs, 0);
+    EXPECT_TRUE(client.setOption(std::nullopt, INTERNET_OPTION_RECEIVE_TIMEOUT, 700));
+    EXPECT_EQ(client.timeouts()->receiveMs, 700);
+    // Request and connection options need their handle.
+    EXPECT_FALSE(client.setOption(2, INTERNET_OPTION_HTTP_DECODING, 1));
+    EXPECT_FALSE(client.setOption(1, INTERNET_OPTION_USERNAME, "u"));
+    EXPECT_FALSE(client.setOption(std::nullopt, 12345, 1));
+    ASSERT_TRUE(client.openRequest("GET", "host.example/"));
+    EXPECT_TRUE(client.setOption(2, INTERNET_OPTION_HTTP_DECODING, 1));
+    EXPECT_TRUE(client.setOption(2, INTERNET_OPTION_SECURITY_FLAGS, IGNORE_CERT_ERROR_FLAGS));
+    EXPECT_TRUE(client.setOption(1, INTERNET_OPTION_USERNAME, "u"));
+    EXPECT_TRUE(client.setOption(1, INTERNET_OPTION_PROXY_PASSWORD, "p"));
+    client.resetDefaults();
+    EXPECT_EQ(client.timeouts()->receiveMs, 300000);
+    client.close();
+    EXPECT_FALSE(client.timeouts());
+}
+
+TEST(HttpOptions, ConnectToComesFromTheEnvironment) {
+    ::setenv("LINKHAUL_CONNECT_TO", "pan.example:443:127.0.0.1:18443", 1);
+    {
+        HttpClient client;
+        EXPECT_EQ(client.connectTo(), "pan.example:443:127.0.0.1:18443");
+    }
+    ::setenv("LINKHAUL_CONNECT_TO", "pan.example:443", 1);
+    {
+        ::testing::internal::CaptureStderr();
+        HttpClient client;
+        const std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(client.connectTo(), "");
+        EXPECT_NE(message.find("LINKHAUL_CONNECT_TO"), std::string::npos);
+    }
+    ::unsetenv("LINKHAUL_CONNECT_TO");
+}
+
+TEST(HttpOptions, DecodingOffHandsOutTheCompressedBytes) {
+    ScriptedServer server;
+    const std::string packed = gzip("plain words");
+    server.script({{"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                    std::to_string(packed.size()) + "\r\n\r\n" + packed}});
+    HttpClient client;
+    client.setHttpDecoding(false);
+    ASSERT_TRUE(client.openRequest("GET", "http://127.0.0.1:" + std::to_string(server.port())));
+    ASSERT_TRUE(client.sendText());
+    EXPECT_EQ(client.readBody(), packed);
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_EQ(server.requests()[0].raw.find("Accept-Encoding"), std::string::npos);
+}
+
+TEST(HttpOptions, CookieModeTwoLeavesCookiesAndRedirectsToTheTransport) {
+    ScriptedServer server;
+    server.script({{reply("302 Found", "Set-Cookie: t=1; path=/\r\nLocation: /next\r\n", "")},
+                   {reply("200 OK", "", "there")},
+                   {OK_HELLO}});
+    HttpClient client;
+    client.setCookieMode(2);
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
+    ASSERT_TRUE(client.openRequest("GET", base + "/first"));
+    ASSERT_TRUE(client.setCookies("given=2"));
+    ASSERT_TRUE(client.sendText());
+    EXPECT_EQ(client.statusCode(), 200);
+    EXPECT_EQ(client.readBody(), "there");
+    EXPECT_EQ(client.cookieJar(), "; ");
+    ASSERT_TRUE(client.openRequest("GET", base + "/third"));
+    ASSERT_TRUE(client.sendText());
+    ASSERT_TRUE(server.waitForRequests(3));
+    const auto requests = server.requests();
+    EXPECT_EQ(requests[1].raw.substr(0, 14), "GET /next HTTP");
+    EXPECT_NE(requests[0].raw.find("Cookie: given=2"), std::string::npos) << requests[0].raw;
+    EXPECT_NE(requests[2].raw.find("t=1"), std::string::npos) << requests[2].raw;
+    EXPECT_EQ(requests[2].raw.find("\r\nCookie:\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace linkhaul
