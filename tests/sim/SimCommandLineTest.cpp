@@ -51,6 +51,29 @@ TEST(SimCommandLineTest, PrintsTheMappingForEveryHostAndStopsWithItsOwner) {
     EXPECT_FALSE(accepts(http));
 }
 
+TEST(SimCommandLineTest, StopsWhenTheProcessThatStartedItEnds) {
+    // A shell starts the sim in the background and exits without stopping it.
+    std::string out = "/tmp/linkhaul-sim-orphan-" + std::to_string(getpid()) + ".txt";
+    CommandResult run =
+        runCommand({"/bin/sh", "-c", "\"$0\" --catalogue \"$1\" > \"$2\" 2>/dev/null & sleep 0.5",
+                    LINKHAUL_SIM_PATH, SimProcess::cataloguePath("demo.json"), out});
+    ASSERT_EQ(run.exitCode, 0);
+    std::ifstream in(out);
+    std::string line;
+    std::getline(in, line);
+    std::remove(out.c_str());
+    auto at = line.find("pan.baidu.com:80:127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << line;
+    int port = std::atoi(line.c_str() + at + 27);
+    bool stopped = false;
+    for (int i = 0; i < 100 && !stopped; ++i) {
+        stopped = !accepts(port);
+        if (!stopped)
+            usleep(20'000);
+    }
+    EXPECT_TRUE(stopped);
+}
+
 TEST(SimCommandLineTest, RefusesBadCatalogueWithAMessage) {
     struct Case {
         const char* text;
