@@ -62,7 +62,6 @@ std::size_t entryListBytes(const linkhaul::ShareEntryList& entries) {
 }
 
 std::size_t heapInUse() {
-    malloc_trim(0);
     const struct mallinfo2 info = mallinfo2();
     // Large blocks such as the list's array are mapped, outside the arena.
     return info.uordblks + info.hblkhd;
