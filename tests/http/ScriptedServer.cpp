@@ -217,10 +217,14 @@ void ScriptedServer::serve(int fd, int number) {
     {
         Stream stream{fd, nullptr, stop_};
         bool usable = true;
+        std::string serverName;
         if (mode_ == Mode::Tls) {
             stream.ssl = SSL_new(static_cast<SSL_CTX*>(sslContext_));
             SSL_set_fd(stream.ssl, fd);
             usable = SSL_accept(stream.ssl) == 1;
+            if (const char* name = SSL_get_servername(stream.ssl, TLSEXT_NAMETYPE_host_name)) {
+                serverName = name;
+            }
         }
         std::string in;
         bool reset = false;
@@ -243,7 +247,7 @@ void ScriptedServer::serve(int fd, int number) {
             }
             {
                 std::lock_guard lock(mutex_);
-                requests_.push_back({number, in.substr(0, total)});
+                requests_.push_back({number, in.substr(0, total), serverName});
             }
             arrived_.notify_all();
             in.erase(0, total);

@@ -33,8 +33,9 @@ struct ScriptedReply {
 };
 
 struct RecordedRequest {
-    int connection = 0;  // 1-based number of the accepted connection
-    std::string raw;     // request line, header lines and body, as received
+    int connection = 0;      // 1-based number of the accepted connection
+    std::string raw;         // request line, header lines and body, as received
+    std::string serverName;  // TLS server name the client asked for, if any
 };
 
 class ScriptedServer {

@@ -436,6 +436,18 @@ TEST_F(HttpWire, RetriesResetConnectionsOnly) {
     EXPECT_EQ(server.acceptedConnections(), before + 1);
 }
 
+TEST_F(HttpWire, LargePostGoesOutWithoutExpect) {
+    const std::string body(3 * 1024 * 1024, 'p');
+    server.add({OK_HELLO});
+    ASSERT_TRUE(client.openRequest("POST", "host.example/upload"));
+    ASSERT_TRUE(client.sendBytes(body));
+    const std::string sent = request(0);
+    const std::string head = sent.substr(0, sent.find("\r\n\r\n") + 4);
+    EXPECT_EQ(head.find("Expect"), std::string::npos) << head;
+    EXPECT_EQ(head.find("Transfer-Encoding"), std::string::npos) << head;
+    EXPECT_EQ(sent.size() - head.size(), body.size());
+}
+
 TEST_F(HttpWire, RefusedConnectionFailsEveryAttempt) {
     int closedPort;
     {
@@ -465,6 +477,7 @@ TEST(HttpTls, HttpsWithASelfSignedCertificate) {
     const auto requests = tls.requests();
     EXPECT_EQ(requests[0].raw, "GET /a?b=1 HTTP/1.1\r\nHost: host.example\r\n" + UA +
                                    "Cookie:\r\nAccept:*/*\r\nAccept-Language:zh-cn\r\n\r\n");
+    EXPECT_EQ(requests[0].serverName, "host.example");
     EXPECT_EQ(requests[1].connection, 1);
     // With certificate checks on, the self-signed certificate is refused.
     client.setIgnoreCertErrors(false);
