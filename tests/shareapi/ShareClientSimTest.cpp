@@ -468,6 +468,23 @@ TEST_F(ShareClientSim, CaptchaIsDemandedRefusedWhenWrongAndAcceptedWithTheLatest
         << log().back().body;
 }
 
+TEST_F(ShareClientSim, CaptchaAnswerCannotSplitOrRewriteOtherFormPairs) {
+    open("downL11", "9q9q");
+    ShareContext context = client_.context();
+    context.vcode_str = "TOKEN";
+    client_.setContext(context);
+
+    (void)client_.requestDownloadLinks({111}, false, "a&type=x", false);
+
+    const auto requests = log();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string& body = requests[0].body;
+    EXPECT_NE(body.find("&vcode_input=a%26type%3Dx&vcode_str=TOKEN&extra="), std::string::npos)
+        << body;
+    EXPECT_EQ(body.find("type=batch"), std::string::npos);
+    EXPECT_TRUE(body.ends_with("&fid_list=%5B111%5D")) << body;
+}
+
 // ---- one caller at a time ------------------------------------------------
 
 TEST_F(ShareClientSim, ConcurrentCallersAreServedOneAtATime) {
