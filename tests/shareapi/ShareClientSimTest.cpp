@@ -276,20 +276,16 @@ TEST_F(ShareClientSim, FolderOf250EntriesTakesFourPagesInReplyOrder) {
     EXPECT_EQ(text, ansi("{\r\n    \"state\" : true,\r\n    \"文件数量\" : \"250\"\r\n}"));
     const auto requests = log();
     ASSERT_EQ(requests.size(), 4u);
-    const std::string first = requests[0].target;
-    EXPECT_TRUE(matchesShape(first,
+    EXPECT_TRUE(matchesShape(requests[0].target,
                              "/share/list?uk=3300000009&shareid=77000000009&order=other&desc=1"
                              "&showempty=0&web=1&page=1&num=100&dir=%2Fbig&t={R16}"
                              "&bdstoken=tokenfolders&channel=chunlei&clienttype=0&app_id=250528"
                              "&logid={LOGID}"))
-        << first;
-    for (std::size_t p = 0; p < requests.size(); ++p) {
-        std::string expected = first;
-        expected.replace(expected.find("page=1"), 6, "page=" + std::to_string(p + 1));
-        EXPECT_EQ(requests[p].target, expected);
-        EXPECT_EQ(requests[p].method, "GET");
-        EXPECT_EQ(requests[p].scheme, "http");
-        EXPECT_EQ(hostOf(requests[p]), "pan.baidu.com");
+        << requests[0].target;
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_EQ(request.scheme, "http");
+        EXPECT_EQ(hostOf(request), "pan.baidu.com");
     }
     ASSERT_EQ(entries_.size(), 250u);
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -298,6 +294,32 @@ TEST_F(ShareClientSim, FolderOf250EntriesTakesFourPagesInReplyOrder) {
     EXPECT_EQ(entries_[249].server_filename, "item 250.bin");
     EXPECT_EQ(entries_[249].path, "/big/item 250.bin");
     EXPECT_EQ(entries_[249].parent_path, "/big");
+}
+
+TEST_F(ShareClientSim, PagesDifferOnlyInTheirPageNumberPastTen) {
+    struct Folder {
+        const char* share;
+        const char* dir;
+        std::size_t entries;
+        std::size_t requests;
+    };
+    for (const Folder& folder :
+         {Folder{"foldersJ9", "/big", 250, 4}, Folder{"pagesP14", "/many", 1050, 12}}) {
+        SCOPED_TRACE(folder.dir);
+        open(folder.share);
+        ASSERT_TRUE(readResult(client_.listDirectory(folder.dir, entries_)).state);
+        EXPECT_EQ(entries_.size(), folder.entries);
+
+        // "t" and "logid" stay the same for every page of one listing.
+        const auto requests = log();
+        ASSERT_EQ(requests.size(), folder.requests);
+        const std::string first = requests[0].target;
+        for (std::size_t p = 0; p < requests.size(); ++p) {
+            std::string expected = first;
+            expected.replace(expected.find("&page=1&"), 8, "&page=" + std::to_string(p + 1) + "&");
+            EXPECT_EQ(requests[p].target, expected);
+        }
+    }
 }
 
 TEST_F(ShareClientSim, EmptyFolderIsOneRequestAndEmptiesTheList) {
