@@ -349,6 +349,12 @@ bool Request::send(std::string_view body) {
     }
     curl_multi_remove_handle(multi, easy);
     abort.detach(multi);
+    if (!flags_.noCookies) {
+        // Drops the handle's cookie-file list, which curl_easy_reset keeps
+        // and never releases; the shared store itself stays.
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
+        curl_easy_setopt(easy, CURLOPT_SHARE, nullptr);
+    }
 
     if (error_ == SendError::Aborted) {
         errorText_ = "transfer aborted";

@@ -69,8 +69,9 @@ bool Session::storeCookie(std::string_view url, std::string_view name, std::stri
     if (easy == nullptr) {
         return false;
     }
+    // The shared store is the cookie engine here; a cookie file list would
+    // only be released by a transfer this handle never makes.
     curl_easy_setopt(easy, CURLOPT_SHARE, static_cast<CURLSH*>(cookieShare_));
-    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     std::string line = "Set-Cookie: ";
     line.append(name).append("=").append(value).append("; domain=").append(hostOf(url));
     line.append("; path=/");
