@@ -139,6 +139,19 @@ TEST_F(HttpWire, SendsExactlyTheComposedRequest) {
     }
 }
 
+TEST_F(HttpWire, ReinitializeTakesANewUserAgent) {
+    server.script({{OK_HELLO}, {OK_HELLO}});
+    client.reinitialize("agent/2");
+    ASSERT_TRUE(client.setConnectTo("host.example:80:127.0.0.1:" + std::to_string(server.port())));
+    ASSERT_TRUE(client.openRequest("GET", "host.example/ua"));
+    ASSERT_TRUE(client.sendText());
+    EXPECT_NE(request(0).find("\r\nUser-Agent: agent/2\r\n"), std::string::npos) << request(0);
+    client.reinitialize();
+    ASSERT_TRUE(client.openRequest("GET", "host.example/ua"));
+    ASSERT_TRUE(client.sendText());
+    EXPECT_NE(request(1).find("\r\n" + UA), std::string::npos) << request(1);
+}
+
 TEST_F(HttpWire, HeaderOperationsNeedAnOpenRequest) {
     EXPECT_FALSE(client.setHeader("X-A", "1"));
     EXPECT_FALSE(client.removeHeader("Accept"));
