@@ -148,7 +148,8 @@ public:
     void setFollowRedirects(bool follow = true);
     void setIgnoreCertErrors(bool on = true);
     void setHttpDecoding(bool on = true);
-    // Omitted values take 15000, 120000, 300000 ms; 0 means no limit.
+    // Omitted values take 15000, 120000, 300000 ms. A send or receive value of
+    // 0 means no limit; a connect value of 0 leaves curl its own 300 s.
     bool setTimeouts(std::optional<std::int32_t> connectMs = std::nullopt,
                      std::optional<std::int32_t> sendMs = std::nullopt,
                      std::optional<std::int32_t> receiveMs = std::nullopt);

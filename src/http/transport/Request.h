@@ -43,7 +43,7 @@ public:
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
 
-    // One or more "Name:value" lines separated by CR LF, with WinInet-style
+    // One or more "Name:value" lines separated by CR LF, with the add/replace
     // modifiers (HeaderModifiers.h). False when nothing could be applied.
     bool addHeaders(std::string_view lines, std::uint32_t modifiers);
     [[nodiscard]] const std::vector<std::string>& headerLines() const { return lines_; }
