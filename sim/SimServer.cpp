@@ -168,6 +168,12 @@ SimServer::SimServer(std::string scheme, SSL_CTX* tls,
     set_keep_alive_max_count(1000);
     set_keep_alive_timeout(10);
     set_payload_max_length(16u << 20);
+    // cpp-httplib's default also sets SO_REUSEPORT, which would let a second sim share a
+    // fixed port with the first and take half its connections.
+    set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
 }
 
 bool SimServer::waitForRequest(int fd, SSL* ssl, const std::string& buffered) const {

@@ -107,6 +107,20 @@ TEST(SimCommandLineTest, RefusesBadCatalogueWithAMessage) {
     EXPECT_EQ(runCommand({LINKHAUL_SIM_PATH, "--catalogue", "/nonexistent.json"}).exitCode, 1);
 }
 
+TEST(SimCommandLineTest, RefusesAPortThatIsTaken) {
+    SimProcess first(SimProcess::cataloguePath("demo.json"));
+    for (const char* option : {"--http-port", "--https-port"}) {
+        SCOPED_TRACE(option);
+        int port = std::string(option) == "--http-port" ? first.httpPort() : first.httpsPort();
+        CommandResult second =
+            runCommand({LINKHAUL_SIM_PATH, "--catalogue", SimProcess::cataloguePath("demo.json"),
+                        option, std::to_string(port)});
+        EXPECT_EQ(second.exitCode, 1);
+        EXPECT_EQ(second.out, "");
+        EXPECT_NE(second.err.find("cannot listen"), std::string::npos);
+    }
+}
+
 TEST(SimCommandLineTest, RefusesBadOptions) {
     std::string catalogue = SimProcess::cataloguePath("demo.json");
     const std::vector<std::vector<std::string>> cases = {
