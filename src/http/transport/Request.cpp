@@ -187,8 +187,15 @@ void Request::configure(std::string_view body, void* headerList, void* connectTo
 
     std::string url = flags_.secure ? "https://" : "http://";
     const bool ipv6 = connection_.host().find(':') != std::string::npos;
-    url += ipv6 ? "[" + connection_.host() + "]" : connection_.host();
-    url += ":" + std::to_string(connection_.port()) + encodePath(path_);
+    if (ipv6) {
+        url.push_back('[');
+    }
+    url.append(connection_.host());
+    if (ipv6) {
+        url.push_back(']');
+    }
+    url.push_back(':');
+    url.append(std::to_string(connection_.port())).append(encodePath(path_));
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
