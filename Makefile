@@ -25,7 +25,7 @@ test-sanitize: deps
 		ctest --output-on-failure -j$(JOBS) -LE gui
 
 bench: deps
-	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DLINKHAUL_BENCH=ON >/dev/null
+	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DLINKHAUL_BENCH=ON -DLINKHAUL_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j$(JOBS)
 	@for b in $$(find build-bench/bench -maxdepth 2 -type f -name 'bench-*' -perm -u+x | sort); do \
 		echo "== $$(basename $$b)"; $$b || exit 1; \

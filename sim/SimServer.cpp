@@ -1,6 +1,7 @@
 #include "SimServer.h"
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -194,6 +195,10 @@ bool SimServer::process_and_close_socket(socket_t sock) {
     connection.number = ++connectionCounter_;
     connection.scheme = scheme_;
     timeval timeout{10, 0};
+    // Without it every small reply waits out the peer's delayed acknowledgement
+    // (about 40 ms a request on loopback).
+    int noDelay = 1;
+    setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof(noDelay));
     setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
     setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
 
