@@ -57,12 +57,12 @@ public:
     ShareBuilder(Share& share, std::int64_t firstAutoId, std::int64_t firstMtime)
         : share_(share), nextId_(firstAutoId), nextMtime_(firstMtime) {}
 
-    void addChildren(std::size_t folder, const json& spec, const std::string& where) {
-        if (auto files = spec.find("files"); files != spec.end())
+    void addChildren(std::size_t folder, const json& item, const std::string& where) {
+        if (auto files = item.find("files"); files != item.end())
             addList(folder, *files, where + ".files");
-        if (auto children = spec.find("children"); children != spec.end())
+        if (auto children = item.find("children"); children != item.end())
             addList(folder, *children, where + ".children");
-        if (auto generate = spec.find("generate"); generate != spec.end())
+        if (auto generate = item.find("generate"); generate != item.end())
             addGenerated(folder, *generate, where + ".generate");
     }
 
@@ -98,48 +98,48 @@ private:
         return index;
     }
 
-    void addEntry(std::size_t folder, const json& spec, const std::string& where) {
-        if (!spec.is_object())
+    void addEntry(std::size_t folder, const json& item, const std::string& where) {
+        if (!item.is_object())
             fail(where, "an entry must be an object");
-        auto name = textField(spec, "name", where);
+        auto name = textField(item, "name", where);
         if (!name)
             fail(where, "an entry needs a \"name\"");
         std::size_t index = append(folder, *name, where);
         bool isDir =
-            boolField(spec, "isdir", spec.contains("children") || spec.contains("generate"), where);
-        std::int64_t fsId = intField(spec, "fs_id", 0, where);
-        std::int64_t mtime = intField(spec, "mtime", 0, where);
-        std::int64_t size = intField(spec, "size", 0, where);
+            boolField(item, "isdir", item.contains("children") || item.contains("generate"), where);
+        std::int64_t fsId = intField(item, "fs_id", 0, where);
+        std::int64_t mtime = intField(item, "mtime", 0, where);
+        std::int64_t size = intField(item, "size", 0, where);
         if (size < 0)
             fail(where, "\"size\" must not be negative");
         {
             auto& entry = share_.entries[index];
             entry.isDir = isDir;
-            entry.fsId = spec.contains("fs_id") ? fsId : nextId_++;
-            entry.mtime = spec.contains("mtime") ? mtime : nextMtime_;
+            entry.fsId = item.contains("fs_id") ? fsId : nextId_++;
+            entry.mtime = item.contains("mtime") ? mtime : nextMtime_;
             entry.size = isDir ? 0 : size;
             nextMtime_ += 61;
             if (isDir)
                 share_.byPath.emplace(entry.path, index);
         }
         if (isDir)
-            addChildren(index, spec, where);
+            addChildren(index, item, where);
     }
 
     // Expands {"count": N, "name": "file {n}.txt", ...} into N files, so that paging and
     // benchmarks need no catalogue of thousands of lines.
-    void addGenerated(std::size_t folder, const json& spec, const std::string& where) {
-        if (!spec.is_object())
+    void addGenerated(std::size_t folder, const json& item, const std::string& where) {
+        if (!item.is_object())
             fail(where, "must be an object");
-        std::int64_t count = intField(spec, "count", 0, where);
+        std::int64_t count = intField(item, "count", 0, where);
         if (count < 0 || count > 200'000)
             fail(where, "\"count\" must be between 0 and 200000");
-        std::string pattern = textField(spec, "name", where).value_or("file {n}.bin");
-        int pad = static_cast<int>(intField(spec, "pad", 5, where));
-        std::int64_t size = intField(spec, "size", 1024, where);
-        std::int64_t mtime = intField(spec, "mtime", 1'600'000'000, where);
-        std::int64_t fsId = intField(spec, "first_fs_id", 0, where);
-        bool explicitIds = spec.contains("first_fs_id");
+        std::string pattern = textField(item, "name", where).value_or("file {n}.bin");
+        int pad = static_cast<int>(intField(item, "pad", 5, where));
+        std::int64_t size = intField(item, "size", 1024, where);
+        std::int64_t mtime = intField(item, "mtime", 1'600'000'000, where);
+        std::int64_t fsId = intField(item, "first_fs_id", 0, where);
+        bool explicitIds = item.contains("first_fs_id");
         if (size < 0 || pad < 0 || pad > 18)
             fail(where, "\"size\" must not be negative and \"pad\" must be 0 to 18");
         auto marker = pattern.find("{n}");
@@ -204,36 +204,36 @@ bool validShareId(const std::string& id) {
     return true;
 }
 
-Share parseShare(const json& spec, std::size_t ordinal, const json& document,
+Share parseShare(const json& item, std::size_t ordinal, const json& document,
                  std::int64_t startTime) {
     std::string where = "shares[" + std::to_string(ordinal) + "]";
-    if (!spec.is_object())
+    if (!item.is_object())
         fail(where, "a share must be an object");
     Share share;
-    share.id = textField(spec, "id", where).value_or("");
+    share.id = textField(item, "id", where).value_or("");
     if (!validShareId(share.id))
         fail(where, "\"id\" must be 1 to 64 letters, digits, \"-\" or \"_\"");
     where += " (" + share.id + ")";
     std::int64_t base = static_cast<std::int64_t>(ordinal + 1);
-    share.uk = intField(spec, "uk", 1'100'000'000 + base, where);
-    share.shareId = intField(spec, "shareid", 4'200'000'000 + base, where);
-    share.code = textField(spec, "code", where);
-    share.shortLink = boolField(spec, "short_link", false, where);
-    share.state = parseState(spec, where);
-    share.cookie = textField(spec, "cookie", where).value_or(cookieFor(share.id));
-    share.sign = textField(spec, "sign", where).value_or(hexDigest("sign:" + share.id, 40));
-    share.timestamp = intField(spec, "timestamp", startTime, where);
+    share.uk = intField(item, "uk", 1'100'000'000 + base, where);
+    share.shareId = intField(item, "shareid", 4'200'000'000 + base, where);
+    share.code = textField(item, "code", where);
+    share.shortLink = boolField(item, "short_link", false, where);
+    share.state = parseState(item, where);
+    share.cookie = textField(item, "cookie", where).value_or(cookieFor(share.id));
+    share.sign = textField(item, "sign", where).value_or(hexDigest("sign:" + share.id, 40));
+    share.timestamp = intField(item, "timestamp", startTime, where);
     share.bdstoken =
-        spec.contains("bdstoken") ? spec["bdstoken"] : json(hexDigest("bdstoken:" + share.id, 32));
-    share.root = textField(spec, "root", where).value_or("/");
+        item.contains("bdstoken") ? item["bdstoken"] : json(hexDigest("bdstoken:" + share.id, 32));
+    share.root = textField(item, "root", where).value_or("/");
     if (share.root.empty() || share.root[0] != '/' ||
         (share.root.size() > 1 && share.root.back() == '/'))
         fail(where, "\"root\" must start with \"/\" and not end with one (except \"/\")");
     share.escapeUnicode = boolField(
-        spec, "escape_unicode", boolField(document, "escape_unicode", true, "catalogue"), where);
+        item, "escape_unicode", boolField(document, "escape_unicode", true, "catalogue"), where);
     share.escapeSlashes = boolField(
-        spec, "escape_slashes", boolField(document, "escape_slashes", true, "catalogue"), where);
-    share.captcha = parseCaptcha(spec, share.captchaAfter, where);
+        item, "escape_slashes", boolField(document, "escape_slashes", true, "catalogue"), where);
+    share.captcha = parseCaptcha(item, share.captchaAfter, where);
     for (char c : share.cookie) {
         if (c == ';' || c == ',' || c == ' ' || c == '"' || c == '\\' ||
             static_cast<unsigned char>(c) < 0x21)
@@ -247,7 +247,7 @@ Share parseShare(const json& spec, std::size_t ordinal, const json& document,
     share.entries.push_back(root);
     share.byPath.emplace(share.root, 0);
     ShareBuilder builder(share, base * 1'000'000'000LL + 1, 1'700'000'000);
-    builder.addChildren(0, spec, where);
+    builder.addChildren(0, item, where);
     builder.finish();
     return share;
 }
@@ -268,28 +268,28 @@ std::optional<FaultKind> faultKind(const std::string& name) {
     return std::nullopt;
 }
 
-Fault parseFault(const json& spec, std::size_t ordinal) {
+Fault parseFault(const json& item, std::size_t ordinal) {
     static const std::set<std::string> endpoints = {
         "*",          "share_page", "share_init",    "verify",   "list",
         "getcaptcha", "genimage",   "sharedownload", "download", "packed"};
     std::string where = "faults[" + std::to_string(ordinal) + "]";
-    if (!spec.is_object())
+    if (!item.is_object())
         fail(where, "a fault must be an object");
     Fault fault;
-    fault.endpoint = textField(spec, "endpoint", where).value_or("");
+    fault.endpoint = textField(item, "endpoint", where).value_or("");
     if (!endpoints.count(fault.endpoint))
         fail(where, "unknown \"endpoint\" \"" + fault.endpoint + "\"");
-    fault.share = textField(spec, "share", where);
-    auto kind = faultKind(textField(spec, "kind", where).value_or(""));
+    fault.share = textField(item, "share", where);
+    auto kind = faultKind(textField(item, "kind", where).value_or(""));
     if (!kind)
         fail(where,
              "\"kind\" must be delay, reset, malformed_json, oversized, redirect_loop or status");
     fault.kind = *kind;
-    fault.delayMs = static_cast<int>(intField(spec, "delay_ms", 1000, where));
-    fault.status = static_cast<int>(intField(spec, "status", 500, where));
-    fault.oversizedBytes = static_cast<std::uint64_t>(intField(spec, "bytes", 80LL << 20, where));
-    fault.skip = static_cast<int>(intField(spec, "skip", 0, where));
-    fault.times = static_cast<int>(intField(spec, "times", -1, where));
+    fault.delayMs = static_cast<int>(intField(item, "delay_ms", 1000, where));
+    fault.status = static_cast<int>(intField(item, "status", 500, where));
+    fault.oversizedBytes = static_cast<std::uint64_t>(intField(item, "bytes", 80LL << 20, where));
+    fault.skip = static_cast<int>(intField(item, "skip", 0, where));
+    fault.times = static_cast<int>(intField(item, "times", -1, where));
     if (fault.delayMs < 0 || fault.delayMs > 600'000 || fault.status < 100 || fault.status > 599 ||
         fault.skip < 0)
         fail(where, "\"delay_ms\" (0 to 600000), \"status\" (100 to 599) or \"skip\" out of range");

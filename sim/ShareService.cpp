@@ -227,13 +227,13 @@ std::optional<ByteRange> requestedRange(const std::string& header, std::uint64_t
     const std::string unit = "bytes=";
     if (header.compare(0, unit.size(), unit) != 0)
         return std::nullopt;
-    std::string spec = header.substr(unit.size());
-    spec.erase(std::remove(spec.begin(), spec.end(), ' '), spec.end());
-    auto dash = spec.find('-');
-    if (spec.find(',') != std::string::npos || dash == std::string::npos)
+    std::string rangeText = header.substr(unit.size());
+    rangeText.erase(std::remove(rangeText.begin(), rangeText.end(), ' '), rangeText.end());
+    auto dash = rangeText.find('-');
+    if (rangeText.find(',') != std::string::npos || dash == std::string::npos)
         return std::nullopt;  // several ranges: the whole body is a valid answer
-    std::string from = spec.substr(0, dash);
-    std::string to = spec.substr(dash + 1);
+    std::string from = rangeText.substr(0, dash);
+    std::string to = rangeText.substr(dash + 1);
     auto number = [](const std::string& text, std::uint64_t& value) {
         if (text.empty() || text.size() > 19 ||
             text.find_first_not_of("0123456789") != std::string::npos)
