@@ -38,7 +38,9 @@ std::optional<std::int64_t> plainInteger(std::string_view text) {
 
 }  // namespace
 
-double leadingNumber(std::string_view text) { return json_text::textToNumber(text); }
+double leadingNumber(std::string_view text) {
+    return json_text::textToNumber(text);
+}
 
 std::int64_t leadingInteger(std::string_view text) {
     // A file id beyond 2^53 must survive, so a plain integer skips the double.
