@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -71,10 +71,10 @@ std::string savePicture(const std::string& image, const std::optional<std::strin
         path = *wanted;
     } else {
         const char* dir = std::getenv("TMPDIR");
+        const std::string extension = pictureExtension(image);
         std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/linkhaul-captcha-XXXXXX";
-        pattern += pictureExtension(image);
-        const int fd =
-            mkstemps(pattern.data(), static_cast<int>(std::strlen(pictureExtension(image))));
+        pattern += extension;
+        const int fd = mkstemps(pattern.data(), static_cast<int>(extension.size()));
         if (fd < 0)
             return {};
         close(fd);
@@ -105,14 +105,11 @@ int requestLinks(const CliArguments& args, ShareClient& client, std::istream& in
         answer.clear();
         const Outcome outcome = readOutcome(doc, result);
         if (outcome.ok) {
-            const std::string dlink = ansiToUtf8(doc.textAt("dlink"));
-            std::size_t start = 0;
-            while (!dlink.empty() && start <= dlink.size()) {
-                const std::size_t bar = dlink.find('|', start);
-                out << dlink.substr(start, bar - start) << '\n';
-                if (bar == std::string::npos)
-                    break;
-                start = bar + 1;
+            // One address a line: the service joins them with "|".
+            std::string dlink = ansiToUtf8(doc.textAt("dlink"));
+            std::replace(dlink.begin(), dlink.end(), '|', '\n');
+            if (!dlink.empty()) {
+                out << dlink << '\n';
             }
             out.flush();
             return EXIT_OK;
