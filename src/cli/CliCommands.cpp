@@ -10,6 +10,7 @@
 #include "cli/EntryOutput.h"
 #include "json/JsonDocument.h"
 #include "platform/CodePage.h"
+#include "shareapi/ErrnoText.h"
 #include "shareapi/ShareClient.h"
 
 namespace linkhaul::cli {
@@ -18,16 +19,10 @@ namespace {
 using platform::ansiToUtf8;
 using platform::utf8ToAnsi;
 
-// Result-text keys and the one reason the captcha loop reacts to, in ANSI.
-struct Texts {
-    std::string reason = utf8ToAnsi("原因");
-    std::string count = utf8ToAnsi("文件数量");
-    std::string captchaNeeded = utf8ToAnsi("下载验证码错误");
-};
-
-const Texts& texts() {
-    static const Texts instance;
-    return instance;
+// The reason on which the service wants a captcha answered.
+const std::string& captchaNeeded() {
+    static const std::string text = errnoText(-20);
+    return text;
 }
 
 // The outcome of one result text: ok, or the reason to print.
@@ -42,7 +37,7 @@ Outcome readOutcome(JsonDocument& doc, const std::string& result) {
         return {false, utf8ToAnsi("JSON解析失败.")};
     }
     if (!doc.boolAt("state")) {
-        return {false, doc.textAt(texts().reason)};
+        return {false, doc.textAt(ShareClient::reasonKey())};
     }
     return {true, {}};
 }
@@ -114,7 +109,7 @@ int requestLinks(const CliArguments& args, ShareClient& client, std::istream& in
             out.flush();
             return EXIT_OK;
         }
-        if (outcome.reason != texts().captchaNeeded) {
+        if (outcome.reason != captchaNeeded()) {
             return failWith(err, outcome.reason);
         }
         // A captcha round: a fresh picture each time, so a failed fetch never

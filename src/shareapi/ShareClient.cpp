@@ -161,6 +161,14 @@ std::string ShareClient::errnoText(std::int32_t errnoValue) const {
     return linkhaul::errnoText(errnoValue);
 }
 
+const std::string& ShareClient::reasonKey() {
+    return texts().reasonKey;
+}
+
+const std::string& ShareClient::countKey() {
+    return texts().countKey;
+}
+
 std::string ShareClient::fetchCaptcha(std::string& image) {
     const std::lock_guard lock(mutex_);
     ResultWriter result(*codec_);

@@ -43,6 +43,10 @@ public:
     // The message for one of the service's error numbers.
     [[nodiscard]] std::string errnoText(std::int32_t errnoValue) const;
 
+    // Keys of a result text (ANSI), for the callers that read one back.
+    [[nodiscard]] static const std::string& reasonKey();
+    [[nodiscard]] static const std::string& countKey();
+
     // Asks for a new captcha, stores its token in the context (also when the
     // picture then fails to arrive) and puts the picture's bytes into image.
     // On failure neither the token nor image changes.
