@@ -73,7 +73,7 @@ std::string readCount(const std::string& result) {
     if (!doc.parse(result) || !doc.boolAt("state")) {
         return {};
     }
-    return doc.textAt(linkhaul::platform::utf8ToAnsi("文件数量"));
+    return doc.textAt(linkhaul::ShareClient::countKey());
 }
 
 int fail(const std::string& message) {
