@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <vector>
 
 namespace linkhaul::sim {
 namespace {
@@ -90,34 +91,15 @@ void RequestLog::write(const Connection& connection, const std::string& method,
     putText(record, "target", target);
 
     // Header lines exactly as they arrived, up to the empty line that ends the head.
-    const std::string& raw = connection.captured;
+    std::vector<std::string> head = headLines(connection.captured);
     json lines = json::array();
     json headers = json::array();
-    size_t pos = raw.find('\n');
-    if (pos != std::string::npos) {
-        std::string requestLine = raw.substr(0, pos);
-        if (!requestLine.empty() && requestLine.back() == '\r')
-            requestLine.pop_back();
-        putText(record, "request_line", requestLine);
-        ++pos;
-        while (pos < raw.size()) {
-            size_t end = raw.find('\n', pos);
-            if (end == std::string::npos)
-                break;
-            std::string line = raw.substr(pos, end - pos);
-            pos = end + 1;
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (line.empty())
-                break;
-            lines.push_back(line);
-            size_t colon = line.find(':');
-            std::string name = line.substr(0, colon);
-            std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
-            size_t start = value.find_first_not_of(" \t");
-            value = start == std::string::npos ? "" : value.substr(start);
-            headers.push_back(json::array({name, value}));
-        }
+    if (!head.empty())
+        putText(record, "request_line", head[0]);
+    for (size_t i = 1; i < head.size(); ++i) {
+        lines.push_back(head[i]);
+        auto [name, value] = splitHeaderLine(head[i]);
+        headers.push_back(json::array({name, value}));
     }
     record["header_lines"] = lines;
     record["headers"] = headers;

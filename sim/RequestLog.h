@@ -20,7 +20,8 @@ public:
 
     [[nodiscard]] bool isOpen() const { return file_ != nullptr; }
 
-    // rawRequest: the bytes read for the request (head and body); body: the decoded body.
+    // The head is taken from connection.captured, the bytes read for the request; body: the
+    // decoded body.
     void write(const Connection& connection, const std::string& method, const std::string& target,
                const std::string& body);
 

@@ -127,12 +127,9 @@ private:
 
 }  // namespace
 
-std::vector<std::pair<std::string, std::string>> rawHeaders(const std::string& head) {
-    std::vector<std::pair<std::string, std::string>> headers;
-    size_t pos = head.find('\n');
-    if (pos == std::string::npos)
-        return headers;
-    ++pos;
+std::vector<std::string> headLines(const std::string& head) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
     while (pos < head.size()) {
         size_t end = head.find('\n', pos);
         if (end == std::string::npos)
@@ -141,14 +138,25 @@ std::vector<std::pair<std::string, std::string>> rawHeaders(const std::string& h
         pos = end + 1;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (line.empty())
+        if (line.empty() && !lines.empty())
             break;
-        size_t colon = line.find(':');
-        std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
-        size_t start = value.find_first_not_of(" \t");
-        headers.emplace_back(line.substr(0, colon),
-                             start == std::string::npos ? "" : value.substr(start));
+        lines.push_back(std::move(line));
     }
+    return lines;
+}
+
+std::pair<std::string, std::string> splitHeaderLine(const std::string& line) {
+    size_t colon = line.find(':');
+    std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
+    size_t start = value.find_first_not_of(" \t");
+    return {line.substr(0, colon), start == std::string::npos ? "" : value.substr(start)};
+}
+
+std::vector<std::pair<std::string, std::string>> rawHeaders(const std::string& head) {
+    std::vector<std::string> lines = headLines(head);
+    std::vector<std::pair<std::string, std::string>> headers;
+    for (size_t i = 1; i < lines.size(); ++i)
+        headers.push_back(splitHeaderLine(lines[i]));
     return headers;
 }
 

@@ -19,9 +19,15 @@ struct Connection {
     bool resetRequested = false;
 };
 
-// The header lines of a raw request head as (name, value) in arrival order; the value is
-// what follows the colon without leading blanks. (cpp-httplib's own header map percent-decodes
-// values, which would change cookie values such as "abc%3D".)
+// The lines of a raw request head without their line ends, up to the empty line that ends
+// it: the request line first, then the header lines. Empty before a whole line has arrived.
+[[nodiscard]] std::vector<std::string> headLines(const std::string& head);
+
+// A header line as (name, value); the value is what follows the colon without leading blanks.
+[[nodiscard]] std::pair<std::string, std::string> splitHeaderLine(const std::string& line);
+
+// The header lines of a raw request head as (name, value) in arrival order. (cpp-httplib's own
+// header map percent-decodes values, which would change cookie values such as "abc%3D".)
 [[nodiscard]] std::vector<std::pair<std::string, std::string>> rawHeaders(const std::string& head);
 
 // The connection the calling handler runs on; handlers run on their connection's thread.
