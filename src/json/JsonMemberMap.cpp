@@ -1,25 +1,12 @@
 #include "json/JsonMemberMap.h"
 
 #include <array>
-#include <cstring>
+
+#include "json/JsonTreeText.h"
 
 namespace linkhaul {
 
-namespace {
-
-// Keys are C-style texts for hashing and comparing: a zero byte ends them.
-std::string_view untilZero(std::string_view key) {
-    if (key.empty()) {
-        return key;
-    }
-    const void* zero = std::memchr(key.data(), 0, key.size());
-    if (zero == nullptr) {
-        return key;
-    }
-    return key.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - key.data()));
-}
-
-}  // namespace
+using json_text::untilZero;
 
 std::int32_t JsonMemberMap::hashKey(std::string_view key) {
     std::uint32_t h = 0;

@@ -15,6 +15,7 @@ namespace linkhaul {
 using json_path::PathWalk;
 using json_path::stepNumber;
 using json_path::walkPath;
+using json_text::untilZero;
 
 namespace {
 
@@ -22,17 +23,6 @@ constexpr std::int32_t MAX_SOURCE_LENGTH = std::numeric_limits<std::int32_t>::ma
 
 // Linear scans beat a binary search over the bucket runs for small objects.
 constexpr std::int32_t LINEAR_LOOKUP_LIMIT = 8;
-
-std::string_view untilZero(std::string_view text) {
-    if (text.empty()) {
-        return text;
-    }
-    const void* zero = std::memchr(text.data(), 0, text.size());
-    if (zero == nullptr) {
-        return text;
-    }
-    return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
-}
 
 bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';

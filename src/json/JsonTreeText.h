@@ -1,10 +1,25 @@
 #pragma once
 
-// Number readings of value texts, shared by the tree's accessors.
+// Readings of value and key texts, shared by the tree, its member map and
+// its accessors.
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace linkhaul::json_text {
+
+// Texts are C-style for hashing, comparing and reading: a zero byte ends them.
+// Inline: every key lookup passes through it.
+[[nodiscard]] inline std::string_view untilZero(std::string_view text) {
+    if (text.empty()) {
+        return text;
+    }
+    const void* zero = std::memchr(text.data(), 0, text.size());
+    if (zero == nullptr) {
+        return text;
+    }
+    return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+}
 
 // True when text is an optional minus and digits only and fits in 64 bits.
 [[nodiscard]] bool plainInteger(std::string_view text, std::int64_t& value);
