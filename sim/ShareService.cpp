@@ -185,7 +185,7 @@ std::string dlinkSign(const Share& share, std::int64_t fsId) {
                      32);
 }
 
-bool hasShareCookie(const httplib::Request&, const Share& share) {
+bool hasShareCookie(const Share& share) {
     Connection* connection = currentConnection();
     if (!connection)
         return false;
@@ -410,59 +410,49 @@ void ShareService::dispatch(const httplib::Request& request, httplib::Response& 
     // cpp-httplib answers HEAD through the GET handlers and leaves out the body.
     const std::string method = request.method == "HEAD" ? "GET" : request.method;
 
-    std::string surl;
+    void (ShareService::*answer)(Call&, httplib::Response&) = nullptr;
     if (web && method == "GET" && path.rfind("/s/1", 0) == 0) {
         call.endpoint = "share_page";
-        surl = path.substr(4);
-        call.share = shareById(surl);
+        call.share = shareById(path.substr(4));
+        answer = &ShareService::sharePage;
     } else if (web && method == "GET" && path == "/share/init") {
         call.endpoint = "share_init";
-        surl = call.query.get("surl");
-        call.share = shareById(surl);
+        call.share = shareById(call.query.get("surl"));
+        answer = &ShareService::sharePage;
     } else if (web && method == "POST" && path == "/share/verify") {
         call.endpoint = "verify";
         call.share = shareById(call.query.get("surl"));
+        answer = &ShareService::verify;
     } else if (web && method == "GET" && path == "/share/list") {
         call.endpoint = "list";
         call.share = shareByKeys(call.query.get("uk"), call.query.get("shareid"));
+        answer = &ShareService::list;
     } else if (web && method == "GET" && path == "/api/getcaptcha") {
         call.endpoint = "getcaptcha";
+        answer = &ShareService::getCaptcha;
     } else if (web && method == "GET" && path == "/genimage") {
         call.endpoint = "genimage";
+        answer = &ShareService::genImage;
     } else if (web && method == "POST" && path == "/api/sharedownload") {
         call.endpoint = "sharedownload";
         call.share = shareByKeys(call.form.get("uk"), call.form.get("primaryid"));
+        answer = &ShareService::shareDownload;
     } else if (downloads && method == "GET" && path.rfind("/file/", 0) == 0) {
         call.endpoint = "download";
         std::string fid = call.query.get("fid");
         call.share = shareByKeys(fid.substr(0, fid.find('-')), call.query.get("shareid"));
+        answer = &ShareService::download;
     } else if (downloads && method == "GET" && path.rfind("/packed/", 0) == 0) {
         call.endpoint = "packed";
+        answer = &ShareService::packed;
     } else {
         response.status = 404;
         response.set_content(htmlPage("404", "<p>页面不存在</p>"), "text/html; charset=utf-8");
         return;
     }
 
-    if (applyFaults(call, response))
-        return;
-
-    if (call.endpoint == "share_page" || call.endpoint == "share_init")
-        sharePage(call, response, surl, call.endpoint == "share_init");
-    else if (call.endpoint == "verify")
-        verify(call, response);
-    else if (call.endpoint == "list")
-        list(call, response);
-    else if (call.endpoint == "getcaptcha")
-        getCaptcha(call, response);
-    else if (call.endpoint == "genimage")
-        genImage(call, response);
-    else if (call.endpoint == "sharedownload")
-        shareDownload(call, response);
-    else if (call.endpoint == "download")
-        download(call, response);
-    else
-        packed(call, response);
+    if (!applyFaults(call, response))
+        (this->*answer)(call, response);
 }
 
 bool ShareService::applyFaults(Call& call, httplib::Response& response) {
@@ -553,8 +543,7 @@ bool ShareService::applyFaults(Call& call, httplib::Response& response) {
     return false;
 }
 
-void ShareService::sharePage(Call& call, httplib::Response& response, const std::string& id,
-                             bool init) {
+void ShareService::sharePage(Call& call, httplib::Response& response) {
     const std::string html = "text/html; charset=utf-8";
     const Share* share = call.share;
     if (!share || share->state == ShareState::linkMissing) {
@@ -571,12 +560,13 @@ void ShareService::sharePage(Call& call, httplib::Response& response, const std:
                              html);
         return;
     }
-    bool admitted = !share->code || hasShareCookie(call.request, *share);
-    if (!init && share->shortLink && !hasShareCookie(call.request, *share)) {
-        response.set_redirect("/share/init?surl=" + id, 302);
+    // A short link sends a visitor without the share's cookie to the code page first.
+    bool hasCookie = hasShareCookie(*share);
+    if (call.endpoint == "share_page" && share->shortLink && !hasCookie) {
+        response.set_redirect("/share/init?surl=" + share->id, 302);
         return;
     }
-    if (!admitted) {
+    if (share->code && !hasCookie) {
         response.set_content(
             htmlPage("百度网盘 请输入提取码",
                      "<div class=\"verify-form\"><label>请输入提取密码：</label>"
@@ -652,7 +642,7 @@ void ShareService::list(Call& call, httplib::Response& response) {
     } else if (!pageOk || !numOk || page < 1 || num < 1) {
         answer["errno"] = 2;
         answer["err_msg"] = "page and num must be positive integers";
-    } else if (share->code && !hasShareCookie(call.request, *share)) {
+    } else if (share->code && !hasShareCookie(*share)) {
         answer["errno"] = -11;
     } else if (folder == share->byPath.end()) {
         answer["errno"] = -3;

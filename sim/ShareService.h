@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -38,7 +37,7 @@ private:
     void dispatch(const httplib::Request& request, httplib::Response& response);
     [[nodiscard]] bool applyFaults(Call& call, httplib::Response& response);
 
-    void sharePage(Call& call, httplib::Response& response, const std::string& id, bool init);
+    void sharePage(Call& call, httplib::Response& response);  // share page and share init
     void verify(Call& call, httplib::Response& response);
     void list(Call& call, httplib::Response& response);
     void getCaptcha(Call& call, httplib::Response& response);
