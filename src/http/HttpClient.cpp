@@ -55,6 +55,21 @@ std::size_t findHeaderNoCase(std::string_view block, std::string_view nameColon)
     return at == std::string_view::npos ? at : at + 2;
 }
 
+// The rest of the header line whose key was found at keyAt (npos: not
+// found); nullopt when the key is absent or its line has no CR LF.
+std::optional<std::string_view> lineAfterKey(std::string_view block, std::size_t keyAt,
+                                             std::size_t keySize) {
+    if (keyAt == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::size_t start = keyAt + keySize;
+    const std::size_t end = block.find("\r\n", start);
+    if (end == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return block.substr(start, end - start);
+}
+
 std::string_view trimLeading(std::string_view s) {
     while (!s.empty() && s.front() == ' ') {
         s.remove_prefix(1);
@@ -100,18 +115,12 @@ void forEachSetCookie(std::string_view block, Visit visit) {
     std::size_t from = 0;
     while (true) {
         const std::size_t p = findNoCase(block, KEY, from);
-        if (p == std::string_view::npos) {
+        const std::optional<std::string_view> line = lineAfterKey(block, p, KEY.size());
+        if (!line) {
             return;
         }
-        const std::size_t start = p + KEY.size();
-        const std::size_t end = block.find("\r\n", start);
-        if (end == std::string_view::npos) {
-            return;
-        }
-        const std::string_view line = block.substr(start, end - start);
-        const std::size_t semi = line.find(';');
-        const std::string_view cookie = line.substr(0, semi);
-        from = start + cookie.size();
+        const std::string_view cookie = line->substr(0, line->find(';'));
+        from = p + KEY.size() + cookie.size();
         visit(trimLeading(cookie));
     }
 }
@@ -286,16 +295,12 @@ bool HttpClient::readReplyHeaders(bool keepExisting) {
     }
     replyHeaders_ = request_->headerBlock();
     constexpr std::string_view KEY = "Content-Length:";
-    const std::size_t p = findHeaderNoCase(replyHeaders_, KEY);
-    if (p == std::string::npos) {
-        contentLength_ = -1;
-    } else {
-        const std::size_t start = p + KEY.size();
-        const std::size_t end = replyHeaders_.find("\r\n", start);
-        const std::int64_t value =
-            leadingNumber(std::string_view(replyHeaders_).substr(start, end - start));
-        contentLength_ = value == 0 ? -1 : value;
-    }
+    // The transport ends every header line with CR LF, so a found key always
+    // has its line.
+    const std::optional<std::string_view> value =
+        lineAfterKey(replyHeaders_, findHeaderNoCase(replyHeaders_, KEY), KEY.size());
+    const std::int64_t length = value ? leadingNumber(*value) : 0;
+    contentLength_ = length == 0 ? -1 : length;
     if (cookieMode_ == 1) {
         mergeReplyCookies(keepExisting);
     }
@@ -403,16 +408,9 @@ std::string HttpClient::replyHeader(std::string_view name) const {
         return {};
     }
     const std::string key = "\r\n" + std::string(name) + ":";
-    const std::size_t p = findNoCase(replyHeaders_, key);
-    if (p == std::string::npos) {
-        return {};
-    }
-    const std::size_t start = p + key.size();
-    const std::size_t end = replyHeaders_.find("\r\n", start);
-    if (end == std::string::npos) {
-        return {};
-    }
-    return std::string(trimLeading(std::string_view(replyHeaders_).substr(start, end - start)));
+    const std::optional<std::string_view> value =
+        lineAfterKey(replyHeaders_, findNoCase(replyHeaders_, key), key.size());
+    return value ? std::string(trimLeading(*value)) : std::string{};
 }
 
 std::string HttpClient::redirectLocation(bool absolute) const {
@@ -420,16 +418,12 @@ std::string HttpClient::redirectLocation(bool absolute) const {
         return {};
     }
     constexpr std::string_view KEY = "Location:";
-    const std::size_t p = findHeaderNoCase(replyHeaders_, KEY);
-    if (p == std::string::npos) {
+    const std::optional<std::string_view> raw =
+        lineAfterKey(replyHeaders_, findHeaderNoCase(replyHeaders_, KEY), KEY.size());
+    if (!raw) {
         return {};
     }
-    const std::size_t start = p + KEY.size();
-    const std::size_t end = replyHeaders_.find("\r\n", start);
-    if (end == std::string::npos) {
-        return {};
-    }
-    const std::string value(trimBoth(std::string_view(replyHeaders_).substr(start, end - start)));
+    const std::string value(trimBoth(*raw));
     if (value.empty() || !absolute) {
         return value;
     }
@@ -539,16 +533,8 @@ std::string HttpClient::replyCookie(std::string_view name) const {
         key = "Set-Cookie:" + std::string(name) + "=";
         p = findNoCase(replyHeaders_, key);
     }
-    if (p == std::string::npos) {
-        return {};
-    }
-    const std::size_t start = p + key.size();
-    const std::size_t end = replyHeaders_.find("\r\n", start);
-    if (end == std::string::npos) {
-        return {};
-    }
-    const std::string_view line = std::string_view(replyHeaders_).substr(start, end - start);
-    return std::string(line.substr(0, line.find(';')));
+    const std::optional<std::string_view> line = lineAfterKey(replyHeaders_, p, key.size());
+    return line ? std::string(line->substr(0, line->find(';'))) : std::string{};
 }
 
 bool HttpClient::setCookies(std::string_view cookies) {
@@ -868,14 +854,13 @@ bool HttpClient::setOption(std::optional<std::int32_t> target, std::int32_t opti
 }
 
 bool HttpClient::setConnectTo(std::string_view mapping) {
-    if (!transport::parseConnectTo(mapping)) {
-        return false;
+    // The session parses the mapping itself; without one it is only checked.
+    const bool accepted =
+        session_ ? session_->setConnectTo(mapping) : transport::parseConnectTo(mapping).has_value();
+    if (accepted) {
+        connectToOverride_ = std::string(mapping);
     }
-    connectToOverride_ = std::string(mapping);
-    if (session_) {
-        (void)session_->setConnectTo(mapping);
-    }
-    return true;
+    return accepted;
 }
 
 std::string HttpClient::connectTo() const {
