@@ -85,6 +85,31 @@ struct HeaderList {
     }
 };
 
+// The request's lines as curl must be given them, plus an empty entry for
+// each header curl would otherwise add on its own.
+void fillHeaderList(HeaderList& headers, const std::vector<std::string>& lines) {
+    auto has = [&](std::string_view name) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return equalsNoCase(nameOf(l), name); });
+    };
+    for (const std::string& line : lines) {
+        if (valueOf(line).empty()) {
+            // curl drops "Name:" lines; "Name;" is its way to send a bare one.
+            std::string bare(nameOf(line));
+            bare.push_back(';');
+            headers.add(bare);
+        } else {
+            headers.add(line);
+        }
+    }
+    for (const char* name : {"Accept", "Expect", "Content-Type", "Accept-Encoding", "Connection",
+                             "Proxy-Connection", "Transfer-Encoding"}) {
+        if (!has(name)) {
+            headers.add(std::string(name) + ":");
+        }
+    }
+}
+
 SendError classify(CURLcode code) {
     switch (code) {
         case CURLE_COULDNT_CONNECT:
@@ -152,32 +177,6 @@ bool Request::addHeaders(std::string_view text, std::uint32_t modifiers) {
         applied = true;
     }
     return applied;
-}
-
-void* Request::buildHeaderList() const {
-    auto headers = std::make_unique<HeaderList>();
-    auto has = [&](std::string_view name) {
-        return std::any_of(lines_.begin(), lines_.end(),
-                           [&](const std::string& l) { return equalsNoCase(nameOf(l), name); });
-    };
-    for (const std::string& line : lines_) {
-        if (valueOf(line).empty()) {
-            // curl drops "Name:" lines; "Name;" is its way to send a bare one.
-            std::string bare(nameOf(line));
-            bare.push_back(';');
-            headers->add(bare);
-        } else {
-            headers->add(line);
-        }
-    }
-    // Headers curl would add on its own; an empty entry suppresses each.
-    for (const char* name : {"Accept", "Expect", "Content-Type", "Accept-Encoding", "Connection",
-                             "Proxy-Connection", "Transfer-Encoding"}) {
-        if (!has(name)) {
-            headers->add(std::string(name) + ":");
-        }
-    }
-    return headers.release();
 }
 
 void Request::configure(std::string_view body, void* headerList, void* connectToList) {
@@ -293,12 +292,9 @@ bool Request::send(std::string_view body) {
         return false;
     }
 
-    std::unique_ptr<HeaderList> headers(static_cast<HeaderList*>(buildHeaderList()));
-    HeaderList connectTo;
-    for (const std::string& entry : session.connectTo()) {
-        connectTo.add(entry);
-    }
-    configure(body, headers->list, connectTo.list);
+    HeaderList headers;
+    fillHeaderList(headers, lines_);
+    configure(body, headers.list, session.connectToList());
 
     CURL* easy = static_cast<CURL*>(connection_.easy());
     CURLM* multi = static_cast<CURLM*>(connection_.multi());

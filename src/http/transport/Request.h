@@ -75,7 +75,6 @@ public:
 
 private:
     void configure(std::string_view body, void* headerList, void* connectToList);
-    void* buildHeaderList() const;
 
     Connection& connection_;
     std::string verb_;

@@ -23,6 +23,16 @@ std::string hostOf(std::string_view url) {
     return std::string(url.substr(start, end == std::string_view::npos ? end : end - start));
 }
 
+curl_slist* buildList(const std::vector<std::string>& entries) {
+    curl_slist* list = nullptr;
+    for (const std::string& entry : entries) {
+        if (curl_slist* grown = curl_slist_append(list, entry.c_str()); grown != nullptr) {
+            list = grown;
+        }
+    }
+    return list;
+}
+
 }  // namespace
 
 Session::Session(std::string userAgent, std::shared_ptr<AbortSignal> abort)
@@ -47,6 +57,7 @@ Session::Session(std::string userAgent, std::shared_ptr<AbortSignal> abort)
 }
 
 Session::~Session() {
+    curl_slist_free_all(static_cast<curl_slist*>(connectToList_));
     if (cookieShare_ != nullptr) {
         curl_share_cleanup(static_cast<CURLSH*>(cookieShare_));
     }
@@ -58,6 +69,8 @@ bool Session::setConnectTo(std::string_view mapping) {
         return false;
     }
     connectTo_ = std::move(*entries);
+    curl_slist_free_all(static_cast<curl_slist*>(connectToList_));
+    connectToList_ = buildList(connectTo_);
     return true;
 }
 

@@ -38,6 +38,9 @@ public:
     // Refuses (false, nothing changed) a malformed mapping.
     bool setConnectTo(std::string_view mapping);
     [[nodiscard]] const std::vector<std::string>& connectTo() const { return connectTo_; }
+    // The same entries as the curl_slist* every request hands to curl, built
+    // once per mapping rather than per send; nullptr when empty.
+    [[nodiscard]] void* connectToList() const { return connectToList_; }
 
     [[nodiscard]] AbortSignal& abortSignal() { return *abort_; }
 
@@ -52,6 +55,7 @@ private:
     Timeouts timeouts_;
     std::string proxy_;
     std::vector<std::string> connectTo_;
+    void* connectToList_ = nullptr;
     void* cookieShare_ = nullptr;
 };
 
