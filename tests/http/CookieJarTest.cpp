@@ -2,6 +2,9 @@
 // cookie, adding and deleting by name. Merging replies is in WireTest.cpp.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "http/HttpClient.h"
 
 namespace linkhaul {
@@ -82,41 +85,43 @@ struct EditCase {
     bool changed;
 };
 
-TEST(HttpCookieJar, AddJarCookies) {
-    const EditCase cases[] = {
-        {"; a=1; b=2; ", "a=2; c=3", "; a=2; b=2; c=3; ", true},
-        {"; ", "a=1", "; a=1; ", true},
-        {"; a=1; ", "a=1", "; a=1; ", false},
-        {"; a=1; ", "", "; a=1; ", false},
-        {"; a=1; ", "novalue; ;", "; a=1; ", false},
-        // Deletion markers mean nothing here.
-        {"; a=1; ", "a=deleted", "; a=deleted; ", true},
-        {"; ab=1; ", "b=2", "; ab=1; b=2; ", true},
-    };
+// Runs edit with each case's argument on a client holding the case's jar.
+void expectEdits(const std::vector<EditCase>& cases, const char* sign,
+                 bool (HttpClient::*edit)(std::string_view)) {
     for (const EditCase& c : cases) {
-        SCOPED_TRACE(std::string(c.jar) + " + " + c.argument);
+        SCOPED_TRACE(std::string(c.jar) + sign + c.argument);
         HttpClient client;
         (void)client.cookieJarText(c.jar);
-        EXPECT_EQ(client.addJarCookies(c.argument), c.changed);
+        EXPECT_EQ((client.*edit)(c.argument), c.changed);
         EXPECT_EQ(client.cookieJar(), c.after);
     }
 }
 
+TEST(HttpCookieJar, AddJarCookies) {
+    expectEdits(
+        {
+            {"; a=1; b=2; ", "a=2; c=3", "; a=2; b=2; c=3; ", true},
+            {"; ", "a=1", "; a=1; ", true},
+            {"; a=1; ", "a=1", "; a=1; ", false},
+            {"; a=1; ", "", "; a=1; ", false},
+            {"; a=1; ", "novalue; ;", "; a=1; ", false},
+            // Deletion markers mean nothing here.
+            {"; a=1; ", "a=deleted", "; a=deleted; ", true},
+            {"; ab=1; ", "b=2", "; ab=1; b=2; ", true},
+        },
+        " + ", &HttpClient::addJarCookies);
+}
+
 TEST(HttpCookieJar, DeleteJarCookies) {
-    const EditCase cases[] = {
-        {"; a=1; b=2; c=3; ", "b; c=9", "; a=1; ", true},
-        {"; a=1; b=2; c=3; ", "z", "; a=1; b=2; c=3; ", false},
-        {"; a=1; b=2; ", "", "; a=1; b=2; ", false},
-        {"; a=1; b=2; ", "a", "; b=2; ", true},
-        {"; ab=1; b=2; ", "b", "; ab=1; ", true},
-    };
-    for (const EditCase& c : cases) {
-        SCOPED_TRACE(std::string(c.jar) + " - " + c.argument);
-        HttpClient client;
-        (void)client.cookieJarText(c.jar);
-        EXPECT_EQ(client.deleteJarCookies(c.argument), c.changed);
-        EXPECT_EQ(client.cookieJar(), c.after);
-    }
+    expectEdits(
+        {
+            {"; a=1; b=2; c=3; ", "b; c=9", "; a=1; ", true},
+            {"; a=1; b=2; c=3; ", "z", "; a=1; b=2; c=3; ", false},
+            {"; a=1; b=2; ", "", "; a=1; b=2; ", false},
+            {"; a=1; b=2; ", "a", "; b=2; ", true},
+            {"; ab=1; b=2; ", "b", "; ab=1; ", true},
+        },
+        " - ", &HttpClient::deleteJarCookies);
 }
 
 TEST(HttpCookieJar, SetCookiesFollowsTheMode) {
