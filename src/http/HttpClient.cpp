@@ -138,6 +138,22 @@ void forEachPart(std::string_view text, Visit visit) {
     }
 }
 
+// Where the jar entry for nameEq ("name=") stands: from the "; " before it to
+// the "; " after it (end npos when none follows). nullopt when absent.
+struct JarEntry {
+    std::size_t at;
+    std::size_t end;
+};
+
+std::optional<JarEntry> findJarEntry(const std::string& jar, std::string_view nameEq) {
+    const std::string key = "; " + std::string(nameEq);
+    const std::size_t at = jar.find(key);
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    return JarEntry{at, jar.find("; ", at + key.size())};
+}
+
 std::string upper(std::string_view s) {
     std::string out(s);
     for (char& ch : out) {
@@ -456,30 +472,23 @@ void HttpClient::mergeReplyCookies(bool keepExisting) {
         if (k == std::string_view::npos) {
             return;
         }
-        const std::string_view nameEq = cookie.substr(0, k + 1);
-        const std::string key = "; " + std::string(nameEq);
-        const std::size_t f = cookieJar_.find(key);
-        if (f == std::string::npos) {
+        const std::optional<JarEntry> entry = findJarEntry(cookieJar_, cookie.substr(0, k + 1));
+        if (!entry) {
             if (!isDeletion(cookie)) {
                 cookieJar_.append(cookie).append("; ");
             }
             return;
         }
-        if (keepExisting && cookie.back() == '=') {
-            return;
-        }
-        const std::size_t q = f + 2;
-        const std::size_t r = cookieJar_.find("; ", q + nameEq.size());
-        if (r == std::string::npos) {
+        if ((keepExisting && cookie.back() == '=') || entry->end == std::string::npos) {
             return;
         }
         if (isDeletion(cookie)) {
             if (!keepExisting) {
-                cookieJar_.erase(f, r - f);
+                cookieJar_.erase(entry->at, entry->end - entry->at);
             }
             return;
         }
-        cookieJar_.replace(q, r - q, cookie);
+        cookieJar_.replace(entry->at + 2, entry->end - (entry->at + 2), cookie);
     });
 }
 
@@ -604,15 +613,11 @@ bool HttpClient::addJarCookies(std::string_view cookies) {
         if (k == std::string_view::npos) {
             return;
         }
-        const std::string key = "; " + std::string(part.substr(0, k + 1));
-        const std::size_t m = cookieJar_.find(key);
-        if (m == std::string::npos) {
+        const std::optional<JarEntry> entry = findJarEntry(cookieJar_, part.substr(0, k + 1));
+        if (!entry) {
             cookieJar_.append(part).append("; ");
-            return;
-        }
-        const std::size_t r = cookieJar_.find("; ", m + key.size());
-        if (r != std::string::npos) {
-            cookieJar_.replace(m + 2, r - (m + 2), part);
+        } else if (entry->end != std::string::npos) {
+            cookieJar_.replace(entry->at + 2, entry->end - (entry->at + 2), part);
         }
     });
     return cookieJar_ != before;
@@ -624,14 +629,10 @@ bool HttpClient::deleteJarCookies(std::string_view names) {
     }
     const std::string before = cookieJar_;
     forEachPart(names, [&](std::string_view part) {
-        const std::string key = "; " + std::string(part.substr(0, part.find('='))) + "=";
-        const std::size_t m = cookieJar_.find(key);
-        if (m == std::string::npos) {
-            return;
-        }
-        const std::size_t r = cookieJar_.find("; ", m + key.size());
-        if (r != std::string::npos) {
-            cookieJar_.erase(m, r - m);
+        const std::string nameEq = std::string(part.substr(0, part.find('='))) + "=";
+        const std::optional<JarEntry> entry = findJarEntry(cookieJar_, nameEq);
+        if (entry && entry->end != std::string::npos) {
+            cookieJar_.erase(entry->at, entry->end - entry->at);
         }
     });
     return cookieJar_ != before;
