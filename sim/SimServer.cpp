@@ -189,7 +189,7 @@ bool SimServer::waitForRequest(int fd, SSL* ssl, const std::string& buffered) co
     // Poll in short slices so that stopping the server does not wait for idle clients.
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(keep_alive_timeout_sec_);
-    while (is_running()) {
+    while (accepting()) {
         if (!buffered.empty() || (ssl && SSL_pending(ssl) > 0) || pollFor(fd, POLLIN, 100))
             return true;
         if (std::chrono::steady_clock::now() > deadline)
@@ -230,7 +230,7 @@ bool SimServer::process_and_close_socket(socket_t sock) {
             break;
         connection.captured.clear();
         bool closed = false;
-        bool last = served + 1 == keep_alive_max_count_ || !is_running();
+        bool last = served + 1 == keep_alive_max_count_ || !accepting();
         ok = process_request(stream, last, closed,
                              [ssl](httplib::Request& request) { request.ssl = ssl; });
         if (!ok || closed || connection.resetRequested)

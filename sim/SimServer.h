@@ -46,6 +46,9 @@ public:
 private:
     bool process_and_close_socket(socket_t sock) override;
     [[nodiscard]] bool waitForRequest(int fd, SSL* ssl, const std::string& buffered) const;
+    // False once stop() was called. (is_running() stays true until every connection has
+    // ended, so it cannot tell a connection to end.)
+    [[nodiscard]] bool accepting() const { return svr_sock_ != INVALID_SOCKET; }
 
     std::string scheme_;
     SSL_CTX* tls_;

@@ -19,6 +19,9 @@ struct CommandResult {
 // Runs a program with arguments (no shell) and collects its output.
 [[nodiscard]] CommandResult runCommand(const std::vector<std::string>& argv);
 
+// A socket connected to 127.0.0.1:port, or -1 when nothing accepts there.
+[[nodiscard]] int connectToLoopback(int port);
+
 // One HTTP exchange made by curl, sent to the sim with its connect-to mapping.
 struct CurlReply {
     int exitCode = -1;  // curl's exit code: 0, 18 (partial), 47 (too many redirects), 56 ...

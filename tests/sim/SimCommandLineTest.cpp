@@ -5,26 +5,22 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 namespace linkhaul::testsupport {
 namespace {
 
 bool accepts(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return ok;
+    int fd = connectToLoopback(port);
+    if (fd >= 0)
+        close(fd);
+    return fd >= 0;
 }
 
 TEST(SimCommandLineTest, PrintsTheMappingForEveryHostAndStopsWithItsOwner) {
@@ -49,6 +45,28 @@ TEST(SimCommandLineTest, PrintsTheMappingForEveryHostAndStopsWithItsOwner) {
         EXPECT_EQ(SimProcess::captchaAnswer(token), "LH26");
     }
     EXPECT_FALSE(accepts(http));
+}
+
+TEST(SimCommandLineTest, StopsPromptlyWhileADelayedAnswerWaits) {
+    std::string file = "/tmp/linkhaul-sim-slow-" + std::to_string(getpid()) + ".json";
+    std::ofstream(file) << R"({"shares":[{"id":"slow","files":[{"name":"a.txt","size":1}]}],
+        "faults":[{"endpoint":"share_page","kind":"delay","delay_ms":10000}]})";
+    auto sim = std::make_unique<SimProcess>(file);
+    std::remove(file.c_str());
+    int fd = connectToLoopback(sim->httpPort());
+    ASSERT_GE(fd, 0);
+    const std::string request = "GET /s/1slow HTTP/1.1\r\nHost: pan.baidu.com\r\n\r\n";
+    ASSERT_EQ(send(fd, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+    // The sim logs a request before its handler starts waiting.
+    for (int i = 0; i < 100 && sim->requestLog().empty(); ++i)
+        usleep(10'000);
+    ASSERT_EQ(sim->requestLog().size(), 1u);
+
+    // Neither the waiting handler nor the connection the client keeps open may hold the stop.
+    auto start = std::chrono::steady_clock::now();
+    sim.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    close(fd);
 }
 
 TEST(SimCommandLineTest, StopsWhenTheProcessThatStartedItEnds) {

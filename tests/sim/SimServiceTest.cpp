@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -475,19 +473,6 @@ TEST_F(SimServiceTest, PackedSelectionIsARealZip) {
     EXPECT_EQ(shareDownload("open", "9007199254740993", "{}", true).json()["errno"], 2);
 }
 
-int connectTo(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 std::string readReply(int fd) {
     // Enough for the small answers here: read until the body's Content-Length is in.
     std::string reply;
@@ -508,7 +493,7 @@ std::string readReply(int fd) {
 }
 
 TEST_F(SimServiceTest, RequestLogKeepsHeaderLinesInArrivalOrderPerConnection) {
-    int first = connectTo(sim_->httpPort());
+    int first = connectToLoopback(sim_->httpPort());
     ASSERT_GE(first, 0);
     std::string one =
         "POST /share/verify?surl=coded&t=1 HTTP/1.1\r\nHost: pan.baidu.com\r\nZ-Last: z\r\n"
