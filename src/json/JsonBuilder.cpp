@@ -105,6 +105,13 @@ void JsonBuilder::reset() {
     members_.clear();
 }
 
+void JsonBuilder::becomeType(const char* name, bool sameType) {
+    if (!sameType) {
+        reset();
+        type_ = name;
+    }
+}
+
 const std::string& JsonBuilder::typeName(std::string name) {
     type_ = std::move(name);
     return type_;
@@ -135,20 +142,14 @@ bool JsonBuilder::setMember(const std::string& key, const JsonBuilder& value) {
     }
     // Serialised before any reset, so a value may be stored into itself.
     std::string bytes = serialize(value);
-    if (!typeIs("object")) {
-        reset();
-        type_ = "object";
-    }
+    becomeType("object", typeIs("object"));
     members_.insert_or_assign(key, std::move(bytes));
     return true;
 }
 
 bool JsonBuilder::append(const JsonBuilder& value) {
     std::string bytes = serialize(value);
-    if (!typeIs("array")) {
-        reset();
-        type_ = "array";
-    }
+    becomeType("array", typeIs("array"));
     elements_.push_back(std::move(bytes));
     return true;
 }
@@ -198,34 +199,22 @@ double JsonBuilder::getDouble() const {
 }
 
 void JsonBuilder::setLong(std::int64_t value) {
-    if (type_ != "long") {
-        reset();
-        type_ = "long";
-    }
+    becomeType("long", type_ == "long");
     scalar_ = std::to_string(value);
 }
 
 void JsonBuilder::setDouble(double value) {
-    if (type_ != "double") {
-        reset();
-        type_ = "double";
-    }
+    becomeType("double", type_ == "double");
     scalar_ = detail::formatDouble13g(value);
 }
 
 void JsonBuilder::setString(std::string value) {
-    if (type_ != "string") {
-        reset();
-        type_ = "string";
-    }
+    becomeType("string", type_ == "string");
     scalar_ = std::move(value);
 }
 
 void JsonBuilder::setBool(bool value) {
-    if (!typeIs("bool")) {
-        reset();
-        type_ = "bool";
-    }
+    becomeType("bool", typeIs("bool"));
     scalar_ = value ? "true" : "false";
 }
 

@@ -85,6 +85,9 @@ private:
     [[nodiscard]] static JsonBuilder deserialize(std::string_view bytes);
 
     [[nodiscard]] bool typeIs(std::string_view name) const;
+    // Starts over as an empty value of type name unless sameType says it
+    // already is one; the setters differ in how strictly they compare.
+    void becomeType(const char* name, bool sameType);
 
     std::string type_ = "null";
     std::string scalar_;
