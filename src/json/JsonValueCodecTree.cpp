@@ -30,7 +30,8 @@ bool JsonValueCodec::fromTree(const JsonTree& tree, JsonBuilder& target,
 
 bool JsonValueCodec::fromTreeAt(const JsonTree& tree, JsonBuilder& target, std::int32_t node,
                                 int depth) const {
-    switch (tree.kindAt("", node)) {
+    const std::int32_t kind = tree.kindAt("", node);
+    switch (kind) {
         case JsonKind::Null:
             target.setNull();
             return true;
@@ -46,12 +47,11 @@ bool JsonValueCodec::fromTreeAt(const JsonTree& tree, JsonBuilder& target, std::
         case JsonKind::String:
             target.setString(tree.textAt("", node));
             return true;
-        default:
+        case JsonKind::Array:
+        case JsonKind::Object:
             break;
-    }
-    const std::int32_t kind = tree.kindAt("", node);
-    if (kind != JsonKind::Array && kind != JsonKind::Object) {
-        return false;
+        default:
+            return false;
     }
     target.reset();
     target.typeName(kind == JsonKind::Array ? "array" : "object");
