@@ -39,6 +39,18 @@ bool isLeadByte(char c) {
     return static_cast<unsigned char>(c) > 0x80;
 }
 
+// Copies the double-byte character starting at text[i] whole and steps i onto
+// its trail byte, which may have the value of a backslash (0x95 0x5C) and must
+// never be read as an escape. False when no such character starts there.
+bool copyDoubleByte(std::string_view text, std::size_t& i, std::string& out) {
+    if (!isLeadByte(text[i]) || i + 1 >= text.size()) {
+        return false;
+    }
+    out += text[i];
+    out += text[++i];
+    return true;
+}
+
 bool contains(const std::string& set, char c) {
     return set.find(c) != std::string::npos;
 }
@@ -163,15 +175,12 @@ std::string JsonValueCodec::quoteText(std::string_view text) const {
     out.reserve(text.size() + 2);
     out += '"';
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (isLeadByte(c) && i + 1 < text.size()) {
-            // A double-byte character is written unchanged, also when its
-            // trail byte has the value of a backslash (0x95 0x5C): doubling it
-            // would break the character for every reader.
-            out += c;
-            out += text[++i];
+        // Written unchanged: doubling a 0x5C trail byte would break the
+        // character for every reader.
+        if (copyDoubleByte(text, i, out)) {
             continue;
         }
+        const char c = text[i];
         switch (c) {
             case '\\':
                 out += "\\\\";
@@ -295,12 +304,10 @@ std::string JsonValueCodec::unescapeText(std::string_view text) const {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (isLeadByte(c) && i + 1 < text.size()) {
-            out += c;
-            out += text[++i];
+        if (copyDoubleByte(text, i, out)) {
             continue;
         }
+        const char c = text[i];
         if (c != '\\' || i + 1 >= text.size()) {
             out += c;
             continue;
@@ -352,12 +359,9 @@ JsonBuilder JsonValueCodec::parseText(std::string_view text, JsonParseResult& re
         result = failure(messages().empty);
         return result.value;
     }
-    ByteStream stream{std::string(text)};
-    const std::string c = nextChar(stream);
-    if (c != "{" && c != "[") {
-        stream.refill("[" + std::string(text) + "]");
-    }
-    stream.rewind();
+    // A lone value is read as a one-element array.
+    const char c = text[first];
+    ByteStream stream{c == '{' || c == '[' ? std::string(text) : "[" + std::string(text) + "]"};
     result = readValue(stream);
     if (!result.ok) {
         result.value.reset();

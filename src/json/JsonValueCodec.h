@@ -28,10 +28,6 @@ public:
     class ByteStream {
     public:
         explicit ByteStream(std::string bytes = {}) : bytes_(std::move(bytes)) {}
-        void refill(std::string bytes) {
-            bytes_ = std::move(bytes);
-            pos_ = 0;
-        }
         // The next byte, or nothing at the end.
         [[nodiscard]] std::optional<char> read() {
             if (pos_ >= bytes_.size()) {
@@ -44,7 +40,6 @@ public:
                 --pos_;
             }
         }
-        void rewind() { pos_ = 0; }
 
     private:
         std::string bytes_;
