@@ -360,8 +360,13 @@ JsonBuilder JsonValueCodec::parseText(std::string_view text, JsonParseResult& re
         return result.value;
     }
     // A lone value is read as a one-element array.
-    const char c = text[first];
-    ByteStream stream{c == '{' || c == '[' ? std::string(text) : "[" + std::string(text) + "]"};
+    const bool lone = text[first] != '{' && text[first] != '[';
+    std::string bytes(lone ? "[" : "");
+    bytes.append(text);
+    if (lone) {
+        bytes += ']';
+    }
+    ByteStream stream{std::move(bytes)};
     result = readValue(stream);
     if (!result.ok) {
         result.value.reset();
