@@ -125,20 +125,20 @@ double readDecimal(std::string_view text) {
 }  // namespace
 
 bool plainInteger(std::string_view text, std::int64_t& value) {
-    if (text.empty()) {
+    // from_chars takes a minus but no plus.
+    const bool plus = !text.empty() && text.front() == '+';
+    const std::string_view number = plus ? text.substr(1) : text;
+    const std::size_t digitsStart = !plus && !number.empty() && number.front() == '-' ? 1 : 0;
+    if (digitsStart == number.size()) {
         return false;
     }
-    const std::size_t digitsStart = text.front() == '-' ? 1 : 0;
-    if (digitsStart == text.size()) {
-        return false;
-    }
-    for (std::size_t i = digitsStart; i < text.size(); ++i) {
-        if (!isDigit(text[i])) {
+    for (std::size_t i = digitsStart; i < number.size(); ++i) {
+        if (!isDigit(number[i])) {
             return false;
         }
     }
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    return error == std::errc() && end == number.data() + number.size();
 }
 
 double textToNumber(std::string_view text) {

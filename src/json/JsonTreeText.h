@@ -21,7 +21,7 @@ namespace linkhaul::json_text {
     return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
 }
 
-// True when text is an optional minus and digits only and fits in 64 bits.
+// True when text is an optional sign and digits only and fits in 64 bits.
 [[nodiscard]] bool plainInteger(std::string_view text, std::int64_t& value);
 
 // Full-width forms (0xA3 0xA1..0xFE, 0xA1 0xA1) read as their ASCII

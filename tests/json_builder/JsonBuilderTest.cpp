@@ -244,6 +244,8 @@ TEST(JsonBuilderScalars, TextsReadAsNumbers) {
         {ansi("数7"), 0, 0.0},
         // Plain integer texts are exact beyond 2^53.
         {"9007199254740993", 9007199254740993LL, 9007199254740992.0},
+        {"+9007199254740993", 9007199254740993LL, 9007199254740992.0},
+        {"+-5", 0, 0.0},
         {"-9223372036854775808", min, -9223372036854775808.0},
         {"9223372036854775807", max, 9223372036854775807.0},
         // Out of range: saturated instead of undefined.
