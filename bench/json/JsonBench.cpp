@@ -181,7 +181,6 @@ std::uint64_t readTree(const linkhaul::JsonDocument& doc) {
     std::vector<Entry> entries;
     const std::int32_t count = doc.countAt("list");
     entries.reserve(static_cast<std::size_t>(count));
-    std::string path;
     for (std::int32_t n = 1; n <= count; ++n) {
         const std::string prefix = "list[" + std::to_string(n) + "].";
         Entry e;
@@ -197,8 +196,6 @@ std::uint64_t readTree(const linkhaul::JsonDocument& doc) {
     return checksum(entries);
 }
 
-// RapidJSON reads the UTF-8 reply, so its texts are converted for the
-// comparison with the tree's ANSI texts (not in the timed runs).
 // The same fields read from each entry's value index, as the share client's
 // listing loop does, instead of walking the whole path every time.
 std::uint64_t readTreeByNode(const linkhaul::JsonDocument& doc) {
@@ -220,6 +217,8 @@ std::uint64_t readTreeByNode(const linkhaul::JsonDocument& doc) {
     return checksum(entries);
 }
 
+// RapidJSON reads the UTF-8 reply, so its texts are converted for the
+// comparison with the tree's ANSI texts (not in the timed runs).
 std::uint64_t readRapid(const RapidDocument& doc, bool asAnsi = false) {
     std::vector<Entry> entries;
     const auto& list = doc["list"];
