@@ -33,6 +33,8 @@ public:
     [[nodiscard]] const std::string& typeName() const { return type_; }
     // Stores name as the type name without touching the value.
     const std::string& typeName(std::string name);
+    // Whether the type name is name, ignoring ASCII letter case.
+    [[nodiscard]] bool typeIs(std::string_view name) const;
 
     // Element count when the type is exactly "array", else 0.
     [[nodiscard]] std::int32_t count() const;
@@ -84,7 +86,6 @@ private:
     [[nodiscard]] static std::string serialize(const JsonBuilder& value);
     [[nodiscard]] static JsonBuilder deserialize(std::string_view bytes);
 
-    [[nodiscard]] bool typeIs(std::string_view name) const;
     // Starts over as an empty value of type name unless sameType says it
     // already is one; the setters differ in how strictly they compare.
     void becomeType(const char* name, bool sameType);

@@ -107,23 +107,13 @@ std::string JsonValueCodec::writeValue(const JsonBuilder& value, bool pretty, bo
     if (!nested) {
         appendIndent(out, pretty, level);
     }
-    const auto is = [&value](std::string_view name) {
-        const std::string& t = value.typeName();
-        return std::equal(t.begin(), t.end(), name.begin(), name.end(), [](char a, char b) {
-            const auto lower = [](char c) {
-                return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            };
-            return lower(a) == lower(b);
-        });
-    };
-
-    if (is("long")) {
+    if (value.typeIs("long")) {
         out += std::to_string(value.getLong());
-    } else if (is("double")) {
+    } else if (value.typeIs("double")) {
         out += detail::formatDouble13g(value.getDouble());
-    } else if (is("string")) {
+    } else if (value.typeIs("string")) {
         out += quoteText(value.getString());
-    } else if (is("array")) {
+    } else if (value.typeIs("array")) {
         out += '[';
         out += newline(pretty);
         const std::int32_t n = value.count();
@@ -138,7 +128,7 @@ std::string JsonValueCodec::writeValue(const JsonBuilder& value, bool pretty, bo
         out += newline(pretty);
         appendIndent(out, pretty, level);
         out += ']';
-    } else if (is("object")) {
+    } else if (value.typeIs("object")) {
         out += '{';
         out += newline(pretty);
         std::vector<std::string> names;
@@ -162,9 +152,9 @@ std::string JsonValueCodec::writeValue(const JsonBuilder& value, bool pretty, bo
         out += newline(pretty);
         appendIndent(out, pretty, level);
         out += '}';
-    } else if (is("bool")) {
+    } else if (value.typeIs("bool")) {
         out += value.getBool() ? "true" : "false";
-    } else if (is("null")) {
+    } else if (value.typeIs("null")) {
         out += "null";
     }
     return nested ? std::string() : out;
